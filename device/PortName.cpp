@@ -1,0 +1,68 @@
+#include "PortName.h"
+
+#include "ComError.h"
+
+#include <QCoreApplication>
+#include <QRegularExpression>
+
+#include <algorithm>
+
+namespace calimbra {
+namespace {
+
+// Longer than any path the kernel accepts.
+constexpr qsizetype kLongestPortName = 4095;
+constexpr qsizetype kLongestShownName = 60;
+
+bool hasControlCharacter(const QString& text)
+{
+    return std::any_of(text.cbegin(), text.cend(),
+                       [](QChar c) { return c.category() == QChar::Other_Control; });
+}
+
+} // namespace
+
+QString systemLocation(const QString& portName)
+{
+#ifdef Q_OS_WIN
+    return portName;
+#else
+    static const QRegularExpression dosName(QStringLiteral("^COM([1-9][0-9]{0,2})$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    if (const auto match = dosName.match(portName); match.hasMatch())
+        return QStringLiteral("/dev/ttyS%1").arg(match.captured(1).toInt() - 1);
+    if (portName.startsWith(u'/'))
+        return portName;
+    return QStringLiteral("/dev/") + portName;
+#endif
+}
+
+QString printablePortName(const QString& portName)
+{
+    QString shown;
+    for (const QChar c : portName) {
+        if (shown.size() >= kLongestShownName) {
+            shown += QChar(0x2026);
+            break;
+        }
+        if (c.category() == QChar::Other_Control)
+            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    return shown;
+}
+
+void checkPortName(const QString& portName)
+{
+    if (portName.trimmed().isEmpty())
+        throw ComError(QCoreApplication::translate(
+            "calimbra", "No serial port is selected. Choose the board's port with \"Configurar Serial\"."));
+    if (portName.size() > kLongestPortName || hasControlCharacter(portName))
+        throw ComError(QCoreApplication::translate("calimbra",
+                                                   "\"%1\" is not a valid serial port name. Choose the "
+                                                   "board's port with \"Configurar Serial\".")
+                           .arg(printablePortName(portName)));
+}
+
+} // namespace calimbra

@@ -1,0 +1,49 @@
+#include "BoardProcess.h"
+
+#include <QFile>
+#include <QtGlobal>
+
+#include <csignal>
+
+BoardProcess::BoardProcess(const QStringList& options)
+{
+    process_.setProgram(QStringLiteral(CALIMBRA_SIMBOARD));
+    process_.setArguments(
+        QStringList{QStringLiteral("--log"), dir_.filePath(QStringLiteral("requests.log"))} + options);
+    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process_.start();
+    if (!process_.waitForStarted() || !process_.waitForReadyRead(5000))
+        qFatal("the simulated board did not start: %s", qPrintable(process_.errorString()));
+    while (!process_.canReadLine() && process_.waitForReadyRead(5000)) {
+    }
+    path_ = QString::fromLocal8Bit(process_.readLine().trimmed());
+}
+
+BoardProcess::~BoardProcess()
+{
+    if (process_.state() != QProcess::NotRunning) {
+        process_.terminate();
+        if (!process_.waitForFinished(3000))
+            process_.kill();
+        process_.waitForFinished(1000);
+    }
+}
+
+QStringList BoardProcess::requests() const
+{
+    QFile log(dir_.filePath(QStringLiteral("requests.log")));
+    QStringList requests;
+    if (!log.open(QIODevice::ReadOnly))
+        return requests;
+    for (const QByteArray& line : log.readAll().split('\n')) {
+        const qsizetype space = line.indexOf(' ');
+        if (space > 0)
+            requests << QString::fromLatin1(line.mid(space + 1));
+    }
+    return requests;
+}
+
+void BoardProcess::signal(int number) const
+{
+    ::kill(static_cast<pid_t>(process_.processId()), number);
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <chrono>
+
+// The board's end of a real pseudo-terminal; the code under test opens slavePath() as its serial port.
+class PtyPair
+{
+public:
+    PtyPair();
+    ~PtyPair();
+    PtyPair(const PtyPair&) = delete;
+    PtyPair& operator=(const PtyPair&) = delete;
+
+    [[nodiscard]] QString slavePath() const { return slavePath_; }
+    [[nodiscard]] int masterFd() const { return master_; }
+
+    void write(QByteArrayView bytes) const;
+    // Everything that arrives until the line has been quiet for `quiet`, or `limit` has passed.
+    [[nodiscard]] QByteArray read(std::chrono::milliseconds quiet = std::chrono::milliseconds{100},
+                                  std::chrono::milliseconds limit = std::chrono::milliseconds{3000}) const;
+    // The other side goes away, as a board whose cable is pulled.
+    void hangUp();
+
+private:
+    int master_ = -1;
+    int heldSlave_ = -1;
+    QString slavePath_;
+};
