@@ -201,7 +201,10 @@ void TComPort::ClearBuffer(bool input, bool output)
     QSerialPort::Directions directions;
     if (input)
         directions |= QSerialPort::Input;
-    if (output)
+    // Write() returns only once the driver has sent everything, so output is left only by a write
+    // that failed. Flushing nothing else matters: on a pseudo-terminal an output flush would also
+    // throw away requests the other side has not read yet.
+    if (output && (port_.bytesToWrite() > 0 || queuedOutput() > 0))
         directions |= QSerialPort::Output;
     if (!directions)
         return;
@@ -261,14 +264,21 @@ qint64 TComPort::Write(QByteArrayView bytes)
     return accepted;
 }
 
-void TComPort::drainOutput(steady_clock::time_point deadline)
+int TComPort::queuedOutput() const
 {
 #ifdef Q_OS_UNIX
+    int queued = 0;
+    if (::ioctl(static_cast<int>(port_.handle()), TIOCOUTQ, &queued) == 0)
+        return queued;
+#endif
+    return 0;
+}
+
+void TComPort::drainOutput(steady_clock::time_point deadline)
+{
     // Wait until the driver has sent the bytes, so that closing or reconfiguring the port next
     // cannot cut them off; bounded, since flow control may hold them back indefinitely.
-    const int fd = static_cast<int>(port_.handle());
-    int queued = 0;
-    while (::ioctl(fd, TIOCOUTQ, &queued) == 0 && queued > 0) {
+    for (int queued = queuedOutput(); queued > 0; queued = queuedOutput()) {
         if (steady_clock::now() >= deadline) {
             port_.clear(QSerialPort::Output);
             throw ComError(tr("Serial port %1 did not send %2 queued bytes in time; they were discarded. "
@@ -278,9 +288,6 @@ void TComPort::drainOutput(steady_clock::time_point deadline)
         }
         std::this_thread::sleep_for(std::max<microseconds>(characterTime(), microseconds{200}));
     }
-#else
-    Q_UNUSED(deadline);
-#endif
 }
 
 void TComPort::ShowSetupDialog(QWidget* parent)

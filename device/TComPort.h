@@ -90,6 +90,8 @@ private:
     void reportArrival();
     void stopReporting();
     void holdModemLinesLow();
+    // Bytes the driver holds that have not left yet.
+    [[nodiscard]] int queuedOutput() const;
     void drainOutput(std::chrono::steady_clock::time_point deadline);
     void requireOpen() const;
     [[nodiscard]] std::chrono::microseconds characterTime() const;

@@ -67,6 +67,7 @@ private slots:
     void openAndCloseAreIdempotent();
     void writeThenCloseDeliversEveryByte_data();
     void writeThenCloseDeliversEveryByte();
+    void clearingDoesNotLoseRequestsTheBoardHasNotRead();
     void splitReplyIsReportedOnce_data();
     void splitReplyIsReportedOnce();
     void endlessStreamIsStillReported();
@@ -139,6 +140,19 @@ void ComPortTest::writeThenCloseDeliversEveryByte()
     QCOMPARE(port.Write(bytes), bytes.size());
     port.Close();
     QCOMPARE(pty.read(), bytes);
+}
+
+void ComPortTest::clearingDoesNotLoseRequestsTheBoardHasNotRead()
+{
+    // A board busy sending a reply reads its next request late; clearing for that request must
+    // not take back what was already sent.
+    PtyPair pty;
+    TComPort port;
+    port.setPortName(pty.slavePath());
+    sendRequest(port, RequestKind::Information, informationRequest());
+    sendRequest(port, RequestKind::Measurement, measurementRequest(u"3"));
+    sendRequest(port, RequestKind::LedCommand, ledCommand());
+    QCOMPARE(pty.read(), QByteArray("&i&l=3&a"));
 }
 
 void ComPortTest::splitReplyIsReportedOnce_data()
