@@ -7,7 +7,7 @@ packages=(
   # build
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
-  qt6-qpa-plugins qt6-wayland
+  qt6-qpa-plugins
   # fonts metric-compatible with the window's Windows fonts
   fontconfig fonts-liberation2
   # tests: real X window, keyboard driving, screenshots, pseudo-terminals
