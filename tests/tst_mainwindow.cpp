@@ -1,4 +1,4 @@
-#include "support/PtyPair.h"
+#include "support/WindowHarness.h"
 
 #include "CalimbraUnit1.h"
 #include "Colors.h"
@@ -41,7 +41,6 @@ class MainWindowTest : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void init();
     void cleanup();
 
@@ -61,52 +60,19 @@ private slots:
     void closeButtonClosesPortAndWindow();
 
 private:
-    template <typename T>
-    T* find(const char* name) const
-    {
-        auto* child = window_->findChild<T*>(QString::fromLatin1(name));
-        if (!child)
-            qFatal("no control %s", name);
-        return child;
-    }
-    void click(const char* button) const { QTest::mouseClick(find<QAbstractButton>(button), Qt::LeftButton); }
-    void reply(const QByteArray& bytes);
-
-    std::unique_ptr<PtyPair> board_;
-    std::unique_ptr<TForm1> window_;
-    std::unique_ptr<QSignalSpy> errors_;
+    std::unique_ptr<WindowHarness> h;
 };
-
-void MainWindowTest::initTestCase()
-{
-    installFontSubstitutes();
-    ErrorHandler::instance().setShowsMessageBox(false);
-}
 
 void MainWindowTest::init()
 {
     // A binding in the layout that names a missing handler would otherwise only print this.
     QTest::failOnWarning(QRegularExpression(QStringLiteral("No such (slot|signal)")));
-    board_ = std::make_unique<PtyPair>();
-    window_ = std::make_unique<TForm1>();
-    window_->usePort(board_->slavePath());
-    window_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-    errors_ = std::make_unique<QSignalSpy>(&ErrorHandler::instance(), &ErrorHandler::errorShown);
+    h = std::make_unique<WindowHarness>();
 }
 
 void MainWindowTest::cleanup()
 {
-    errors_.reset();
-    window_.reset();
-    board_.reset();
-}
-
-void MainWindowTest::reply(const QByteArray& bytes)
-{
-    QSignalSpy notifications(find<TComPort>("ComPort1"), &TComPort::RxChar);
-    board_->write(bytes);
-    QVERIFY(notifications.wait(2000));
+    h.reset();
 }
 
 void MainWindowTest::controlsStandWhereDesigned_data()
@@ -156,7 +122,7 @@ void MainWindowTest::controlsStandWhereDesigned()
     QFETCH(QRect, geometry);
     QFETCH(QString, caption);
 
-    auto* control = window_->findChild<QWidget*>(name);
+    auto* control = h->window().findChild<QWidget*>(name);
     QVERIFY(control);
     QCOMPARE(control->parentWidget()->objectName(), parent);
     // Captions grow from their corner to fit their text in whatever font stands in on this system.
@@ -184,8 +150,8 @@ void MainWindowTest::tabOrderAndAccelerators()
                                   "Liga_LED", "RadioGroup1_item0", "Desliga_LED", "ComboBox1",
                                   "Edit1",    "Button2",           "Edit3"};
     // As the operator moves with Tab: one stop per control, the LED choice by its checked item.
-    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
-    find<QWidget>("BitBtn1")->setFocus();
+    QVERIFY(QTest::qWaitForWindowActive(&h->window()));
+    h->find<QWidget>("BitBtn1")->setFocus();
     QStringList order;
     for (qsizetype i = 0; i < expected.size(); ++i) {
         order << QApplication::focusWidget()->objectName();
@@ -194,29 +160,29 @@ void MainWindowTest::tabOrderAndAccelerators()
     QCOMPARE(order, expected);
 
     // Every lamp is drawn over its square: created after it, so later among its siblings.
-    const auto siblings = find<QGroupBox>("GroupBox2")->children();
-    QVERIFY(siblings.indexOf(find<TShape>("Shape9")) > siblings.indexOf(find<TShape>("Shape5")));
-    QVERIFY(siblings.indexOf(find<TShape>("Shape20")) > siblings.indexOf(find<TShape>("Shape1")));
+    const auto siblings = h->find<QGroupBox>("GroupBox2")->children();
+    QVERIFY(siblings.indexOf(h->find<TShape>("Shape9")) > siblings.indexOf(h->find<TShape>("Shape5")));
+    QVERIFY(siblings.indexOf(h->find<TShape>("Shape20")) > siblings.indexOf(h->find<TShape>("Shape1")));
 
-    QCOMPARE(find<QPushButton>("Liga_LED")->shortcut(), QKeySequence(Qt::ALT | Qt::Key_L));
-    QCOMPARE(find<QPushButton>("Desliga_LED")->shortcut(), QKeySequence(Qt::ALT | Qt::Key_D));
-    QCOMPARE(find<QPushButton>("RX_Info")->shortcut(), QKeySequence(Qt::ALT | Qt::Key_R));
-    QCOMPARE(find<QPushButton>("Button2")->shortcut(), QKeySequence(Qt::ALT | Qt::Key_M));
+    QCOMPARE(h->find<QPushButton>("Liga_LED")->shortcut(), QKeySequence(Qt::ALT | Qt::Key_L));
+    QCOMPARE(h->find<QPushButton>("Desliga_LED")->shortcut(), QKeySequence(Qt::ALT | Qt::Key_D));
+    QCOMPARE(h->find<QPushButton>("RX_Info")->shortcut(), QKeySequence(Qt::ALT | Qt::Key_R));
+    QCOMPARE(h->find<QPushButton>("Button2")->shortcut(), QKeySequence(Qt::ALT | Qt::Key_M));
 }
 
 void MainWindowTest::startsWithPortClosedAndDateShown()
 {
-    QVERIFY(!find<TComPort>("ComPort1")->isOpen());
-    QVERIFY(!find<TComLed>("ComLed1")->isLit());
-    QCOMPARE(find<TComPort>("ComPort1")->baudRate(), 9600);
-    QCOMPARE(find<TLabel>("Label6")->text(), QStringLiteral("HH:MM:SS"));
-    QCOMPARE(find<TLabel>("Label8")->text(), dateText(QDate::currentDate()));
-    QCOMPARE(find<TRadioGroup>("RadioGroup1")->itemIndex(), 0);
-    QCOMPARE(find<TShape>("Shape2")->brushColor(), color(clGreen));
-    QCOMPARE(find<TShape>("Shape3")->brushColor(), color(0x8080FF));
+    QVERIFY(!h->find<TComPort>("ComPort1")->isOpen());
+    QVERIFY(!h->find<TComLed>("ComLed1")->isLit());
+    QCOMPARE(h->find<TComPort>("ComPort1")->baudRate(), 9600);
+    QCOMPARE(h->find<TLabel>("Label6")->text(), QStringLiteral("HH:MM:SS"));
+    QCOMPARE(h->find<TLabel>("Label8")->text(), dateText(QDate::currentDate()));
+    QCOMPARE(h->find<TRadioGroup>("RadioGroup1")->itemIndex(), 0);
+    QCOMPARE(h->find<TShape>("Shape2")->brushColor(), color(clGreen));
+    QCOMPARE(h->find<TShape>("Shape3")->brushColor(), color(0x8080FF));
     for (const char* lamp : kLampNames)
-        QCOMPARE(find<TShape>(lamp)->brushColor(), color(clBlack));
-    QCOMPARE(find<TShape>("Shape5")->brushColor(), color(clGray));
+        QCOMPARE(h->find<TShape>(lamp)->brushColor(), color(clBlack));
+    QCOMPARE(h->find<TShape>("Shape5")->brushColor(), color(clGray));
 }
 
 void MainWindowTest::buttonsWriteTheirRequests_data()
@@ -265,33 +231,33 @@ void MainWindowTest::buttonsWriteTheirRequests()
     QFETCH(QColor, lampColor);
     QFETCH(QString, request);
 
-    find<TRadioGroup>("RadioGroup1")->setItemIndex(led);
-    find<QComboBox>("ComboBox1")->setEditText(selector);
-    QTest::mouseClick(find<QAbstractButton>(qPrintable(button)), Qt::LeftButton);
+    h->find<TRadioGroup>("RadioGroup1")->setItemIndex(led);
+    h->find<QComboBox>("ComboBox1")->setEditText(selector);
+    QTest::mouseClick(h->find<QAbstractButton>(qPrintable(button)), Qt::LeftButton);
 
-    QCOMPARE(board_->read(), written);
-    QCOMPARE(find<TComPort>("ComPort1")->isOpen(), openAfter);
-    QCOMPARE(find<TComLed>("ComLed1")->isLit(), openAfter);
+    QCOMPARE(h->board().read(), written);
+    QCOMPARE(h->find<TComPort>("ComPort1")->isOpen(), openAfter);
+    QCOMPARE(h->find<TComLed>("ComLed1")->isLit(), openAfter);
     if (!lamp.isEmpty())
-        QCOMPARE(find<TShape>(qPrintable(lamp))->brushColor(), lampColor);
-    QCOMPARE(find<QLineEdit>("Edit3")->text(), request);
-    QCOMPARE(errors_->count(), 0);
+        QCOMPARE(h->find<TShape>(qPrintable(lamp))->brushColor(), lampColor);
+    QCOMPARE(h->find<QLineEdit>("Edit3")->text(), request);
+    QCOMPARE(h->errors().count(), 0);
 }
 
 void MainWindowTest::ledActionClosesPortLeftOpenByRequest()
 {
-    click("RX_Info");
-    click("RX_Info");
-    QCOMPARE(board_->read(), QByteArray("&i&i"));
-    QVERIFY(find<TComLed>("ComLed1")->isLit());
+    h->click("RX_Info");
+    h->click("RX_Info");
+    QCOMPARE(h->board().read(), QByteArray("&i&i"));
+    QVERIFY(h->find<TComLed>("ComLed1")->isLit());
 
-    click("Liga_LED");
-    click("Liga_LED");
-    QCOMPARE(board_->read(), QByteArray("&a&a"));
-    QVERIFY(!find<TComPort>("ComPort1")->isOpen());
-    QVERIFY(!find<TComLed>("ComLed1")->isLit());
-    QCOMPARE(find<TShape>("Shape2")->brushColor(), color(clLime));
-    QCOMPARE(find<TShape>("Shape3")->brushColor(), color(0x8080FF));
+    h->click("Liga_LED");
+    h->click("Liga_LED");
+    QCOMPARE(h->board().read(), QByteArray("&a&a"));
+    QVERIFY(!h->find<TComPort>("ComPort1")->isOpen());
+    QVERIFY(!h->find<TComLed>("ComLed1")->isLit());
+    QCOMPARE(h->find<TShape>("Shape2")->brushColor(), color(clLime));
+    QCOMPARE(h->find<TShape>("Shape3")->brushColor(), color(0x8080FF));
 }
 
 void MainWindowTest::repliesPaintTheWindow_data()
@@ -329,17 +295,18 @@ void MainWindowTest::repliesPaintTheWindow()
     QFETCH(QString, edit1);
     QFETCH(int, redLamps);
 
-    click("RX_Info");
-    QCOMPARE(board_->read(), QByteArray("&i"));
+    h->click("RX_Info");
+    QCOMPARE(h->board().read(), QByteArray("&i"));
     for (const QByteArray& bytes : replies)
-        reply(bytes);
+        QVERIFY(h->reply(bytes));
 
-    QCOMPARE(find<QLineEdit>("Edit2")->text(), edit2);
-    QCOMPARE(find<QLineEdit>("Edit1")->text(), edit1);
+    QCOMPARE(h->find<QLineEdit>("Edit2")->text(), edit2);
+    QCOMPARE(h->find<QLineEdit>("Edit1")->text(), edit1);
     for (int slot = 0; slot < 9; ++slot) {
-        QCOMPARE(find<TShape>(kLampNames[slot])->brushColor(), color(slot < redLamps ? clRed : clBlack));
-        QCOMPARE(find<TShape>(kLampNames[slot])->parentWidget()->findChild<TShape*>("Shape5")->brushColor(),
-                 color(clGray));
+        QCOMPARE(h->find<TShape>(kLampNames[slot])->brushColor(), color(slot < redLamps ? clRed : clBlack));
+        QCOMPARE(
+            h->find<TShape>(kLampNames[slot])->parentWidget()->findChild<TShape*>("Shape5")->brushColor(),
+            color(clGray));
     }
 }
 
@@ -362,42 +329,41 @@ void MainWindowTest::openFailureShowsOneErrorAndChangesNothing()
     QFETCH(QString, button);
     QFETCH(QString, message);
 
-    find<QLineEdit>("Edit3")->setText(QStringLiteral("&l=4"));
-    window_->usePort(port);
-    QTest::mouseClick(find<QAbstractButton>(qPrintable(button)), Qt::LeftButton);
+    h->find<QLineEdit>("Edit3")->setText(QStringLiteral("&l=4"));
+    h->window().usePort(port);
+    QTest::mouseClick(h->find<QAbstractButton>(qPrintable(button)), Qt::LeftButton);
 
-    QCOMPARE(errors_->count(), 1);
-    QVERIFY2(errors_->first().first().toString().contains(message),
-             qPrintable(errors_->first().first().toString()));
-    QCOMPARE(find<QLineEdit>("Edit3")->text(), QStringLiteral("&l=4"));
-    QCOMPARE(find<TShape>("Shape2")->brushColor(), color(clGreen));
-    QVERIFY(!find<TComLed>("ComLed1")->isLit());
+    QCOMPARE(h->errors().count(), 1);
+    QVERIFY2(h->errors().first().first().toString().contains(message),
+             qPrintable(h->errors().first().first().toString()));
+    QCOMPARE(h->find<QLineEdit>("Edit3")->text(), QStringLiteral("&l=4"));
+    QCOMPARE(h->find<TShape>("Shape2")->brushColor(), color(clGreen));
+    QVERIFY(!h->find<TComLed>("ComLed1")->isLit());
 
     // The window carries on: the next request, on a port that exists, goes out.
-    window_->usePort(board_->slavePath());
-    click("RX_Info");
-    QCOMPARE(board_->read(), QByteArray("&i"));
+    h->window().usePort(h->board().slavePath());
+    h->click("RX_Info");
+    QCOMPARE(h->board().read(), QByteArray("&i"));
 }
 
 void MainWindowTest::hangUpShowsOneErrorAndDarkensLamp()
 {
-    click("RX_Info");
-    QVERIFY(find<TComLed>("ComLed1")->isLit());
-    board_->hangUp();
-    QTRY_COMPARE(errors_->count(), 1);
-    QVERIFY(!find<TComLed>("ComLed1")->isLit());
+    h->click("RX_Info");
+    QVERIFY(h->find<TComLed>("ComLed1")->isLit());
+    h->board().hangUp();
+    QTRY_COMPARE(h->errors().count(), 1);
+    QVERIFY(!h->find<TComLed>("ComLed1")->isLit());
     QTest::qWait(300);
-    QCOMPARE(errors_->count(), 1);
+    QCOMPARE(h->errors().count(), 1);
 
-    board_ = std::make_unique<PtyPair>();
-    window_->usePort(board_->slavePath());
-    click("Button2");
-    QCOMPARE(board_->read(), QByteArray("&l=1"));
+    h->replaceBoard();
+    h->click("Button2");
+    QCOMPARE(h->board().read(), QByteArray("&l=1"));
 }
 
 void MainWindowTest::clockTicksAndFollowsTheDay()
 {
-    auto* clock = find<TLabel>("Label6");
+    auto* clock = h->find<TLabel>("Label6");
     QTRY_VERIFY_WITH_TIMEOUT(clock->text() != QStringLiteral("HH:MM:SS"), 2500);
     const QString separator = QRegularExpression::escape(timeSeparator());
     QVERIFY2(QRegularExpression(QStringLiteral("^\\d\\d%1\\d\\d%1\\d\\d$").arg(separator))
@@ -406,18 +372,18 @@ void MainWindowTest::clockTicksAndFollowsTheDay()
              qPrintable(clock->text()));
 
     // A date from an earlier day is replaced at the next tick.
-    auto* date = find<TLabel>("Label8");
+    auto* date = h->find<TLabel>("Label8");
     date->setText(QStringLiteral("DD/MM/AAAA"));
     QTRY_COMPARE_WITH_TIMEOUT(date->text(), dateText(QDate::currentDate()), 2500);
 }
 
 void MainWindowTest::closeButtonClosesPortAndWindow()
 {
-    click("RX_Info");
-    QVERIFY(find<TComPort>("ComPort1")->isOpen());
-    click("BitBtn1");
-    QVERIFY(!find<TComPort>("ComPort1")->isOpen());
-    QTRY_VERIFY(!window_->isVisible());
+    h->click("RX_Info");
+    QVERIFY(h->find<TComPort>("ComPort1")->isOpen());
+    h->click("BitBtn1");
+    QVERIFY(!h->find<TComPort>("ComPort1")->isOpen());
+    QTRY_VERIFY(!h->window().isVisible());
 }
 
 QTEST_MAIN(MainWindowTest)

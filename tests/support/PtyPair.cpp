@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
+#include <utility>
 
 using namespace std::chrono;
 
@@ -68,8 +69,36 @@ QByteArray PtyPair::read(milliseconds quiet, milliseconds limit) const
     return received;
 }
 
+void PtyPair::startReading(std::size_t chunk, milliseconds pause)
+{
+    reading_ = true;
+    reader_ = std::thread([this, chunk, pause] {
+        QByteArray buffer(static_cast<qsizetype>(chunk), Qt::Uninitialized);
+        while (reading_) {
+            pollfd readable{master_, POLLIN, 0};
+            if (::poll(&readable, 1, 20) > 0) {
+                const ssize_t count = ::read(master_, buffer.data(), chunk);
+                if (count > 0)
+                    readInBackground_.append(buffer.constData(), count);
+            }
+            std::this_thread::sleep_for(pause);
+        }
+    });
+}
+
+QByteArray PtyPair::stopReading()
+{
+    reading_ = false;
+    if (reader_.joinable())
+        reader_.join();
+    return std::exchange(readInBackground_, {}) + read(milliseconds{50});
+}
+
 void PtyPair::hangUp()
 {
+    reading_ = false;
+    if (reader_.joinable())
+        reader_.join();
     if (heldSlave_ >= 0)
         ::close(heldSlave_);
     if (master_ >= 0)

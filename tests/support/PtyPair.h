@@ -4,7 +4,9 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <atomic>
 #include <chrono>
+#include <thread>
 
 // The board's end of a real pseudo-terminal; the code under test opens slavePath() as its serial port.
 class PtyPair
@@ -25,7 +27,15 @@ public:
     // The other side goes away, as a board whose cable is pulled.
     void hangUp();
 
+    // Reads in the background, at most `chunk` bytes every `pause`, as a slow board does, until
+    // stopReading() returns all it read.
+    void startReading(std::size_t chunk, std::chrono::milliseconds pause);
+    [[nodiscard]] QByteArray stopReading();
+
 private:
+    std::thread reader_;
+    std::atomic<bool> reading_ = false;
+    QByteArray readInBackground_;
     int master_ = -1;
     int heldSlave_ = -1;
     QString slavePath_;
