@@ -13,7 +13,7 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; echo "board log:" >&2; cat "$work/requests.log" >&2 || true; exit 1; }
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp 3>"$work/display" 2>/dev/null &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
 xvfb_pid=$!
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
 export DISPLAY=":$(cat "$work/display")"
@@ -45,7 +45,7 @@ expect_colour() {
     done
     fail "$* shows $seen, expected $expected"
 }
-requests() { cut -d' ' -f2- "$work/requests.log" 2>/dev/null | tr '\n' '|'; }
+requests() { cut -d' ' -f2- "$work/requests.log" 2>/dev/null | grep -v '^sent ' | tr '\n' '|'; }
 expect_requests() {
     for _ in $(seq 30); do [ "$(requests)" = "$1" ] && return 0; sleep 0.1; done
     fail "the board received '$(requests)', expected '$1'"

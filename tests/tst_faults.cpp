@@ -41,10 +41,18 @@ qsizetype openFileDescriptors()
         .size();
 }
 
+// Serial lock files held by this process (other tests may hold their own meanwhile).
 QStringList lockFiles()
 {
-    return QDir(QStringLiteral("/var/lock"))
-        .entryList({QStringLiteral("LCK..*")}, QDir::Files | QDir::System);
+    const QDir folder(QStringLiteral("/var/lock"));
+    QStringList ours;
+    for (const QString& name : folder.entryList({QStringLiteral("LCK..*")}, QDir::Files | QDir::System)) {
+        QFile lock(folder.filePath(name));
+        if (lock.open(QIODevice::ReadOnly) &&
+            lock.readLine().trimmed().toLongLong() == QCoreApplication::applicationPid())
+            ours << name;
+    }
+    return ours;
 }
 
 // A field of /proc/self/status, in KiB.

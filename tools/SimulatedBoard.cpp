@@ -70,8 +70,11 @@ Options:
   --baud RATE        pace reply bytes as a line at RATE baud does (10 bits a byte)
   --chunk N          split each reply into pieces of N bytes, as USB adapters do
   --gap MS           pause between pieces with --chunk (default 10 ms)
-  --log FILE         log each request received, one line each ('-' for stderr):
-                     <monotonic seconds> <led|information|measurement|ignored> "<bytes>"
+  --log FILE         log each request received and each reply sent, a line each
+                     ('-' for stderr), stamped with CLOCK_MONOTONIC seconds:
+                     <seconds> <led|information|measurement|ignored> "<bytes received>"
+                     <seconds> sent "<reply>"     (the time its last byte went out)
+                     <seconds> flood <bytes>
   --hangup-after S   hang up (close the line and exit) after S seconds
   --flood BYTES      bytes of random noise sent on SIGUSR2 (default 1048576)
   --seed N           seed of the noise (default 1)
@@ -241,7 +244,10 @@ public:
         std::uniform_int_distribution<int> byte(0, 255);
         for (auto& b : noise)
             b = static_cast<unsigned char>(byte(noise_));
-        return send(noise, /*paced=*/false);
+        if (!send(noise, /*paced=*/false))
+            return false;
+        log("flood", Bytes(), lastWrite_, noise.size());
+        return true;
     }
 
 private:
@@ -263,7 +269,7 @@ private:
             }
             if (byte == 'i') {
                 logRequest("information", take());
-                return send(sensorCountReply(), true);
+                return reply(sensorCountReply());
             }
             if (byte == 'l') {
                 state_ = State::L;
@@ -320,7 +326,7 @@ private:
         if (pending_.empty())
             pending_.assign(board::kMeasurementPrefix.begin(), board::kMeasurementPrefix.end());
         logRequest("measurement", take());
-        return send(temperatureReply(sensor), true);
+        return reply(temperatureReply(sensor));
     }
 
     Bytes sensorCountReply() const
@@ -360,6 +366,15 @@ private:
         return Bytes(text, text + std::strlen(text));
     }
 
+    // Logged with the time its last byte went out.
+    bool reply(const Bytes& bytes)
+    {
+        if (!send(bytes, true))
+            return false;
+        log("sent", bytes, lastWrite_);
+        return true;
+    }
+
     bool send(const Bytes& reply, bool paced)
     {
         const std::size_t piece = paced && options_.chunk > 0 ? options_.chunk : reply.size();
@@ -375,9 +390,12 @@ private:
                     return false;
                 continue;
             }
+
             for (std::size_t i = at; i < end; ++i) {
                 slot = std::max(slot, steady_clock::now()) + byteTime;
-                if (!writeAll(reply.data() + i, 1) || !pauseUntil(slot))
+                if (!writeAll(reply.data() + i, 1))
+                    return false;
+                if (i + 1 < reply.size() && !pauseUntil(slot))
                     return false;
             }
         }
@@ -409,6 +427,7 @@ private:
             if (written > 0) {
                 data += written;
                 count -= static_cast<std::size_t>(written);
+                lastWrite_ = monotonicSeconds();
                 continue;
             }
             if (written < 0 && errno != EAGAIN && errno != EINTR)
@@ -421,9 +440,18 @@ private:
 
     void logRequest(const char* kind, const Bytes& bytes)
     {
-        if (!log_ || bytes.empty())
+        if (!bytes.empty())
+            log(kind, bytes, monotonicSeconds());
+    }
+
+    void log(const char* kind, const Bytes& bytes, double at, std::size_t count = 0)
+    {
+        if (!log_)
             return;
-        std::fprintf(log_, "%.6f %s \"%s\"\n", monotonicSeconds(), kind, escaped(bytes).c_str());
+        if (count > 0)
+            std::fprintf(log_, "%.6f %s %zu\n", at, kind, count);
+        else
+            std::fprintf(log_, "%.6f %s \"%s\"\n", at, kind, escaped(bytes).c_str());
         std::fflush(log_);
     }
 
@@ -435,6 +463,7 @@ private:
     Bytes pending_;
     std::optional<steady_clock::time_point> sensorDeadline_;
     double start_ = monotonicSeconds();
+    double lastWrite_ = 0;
 };
 
 struct Terminal

@@ -28,6 +28,8 @@ struct Overloaded : Handlers...
 {
     using Handlers::operator()...;
 };
+template <typename... Handlers>
+Overloaded(Handlers...) -> Overloaded<Handlers...>;
 
 } // namespace
 

@@ -1,16 +1,14 @@
 #include "DateTimeText.h"
 
-#include <QRegularExpression>
-
 namespace calimbra {
 
 QString timeSeparator(const QLocale& locale)
 {
     // Whatever the short time format puts between its hour field and the next field.
     const QString format = locale.timeFormat(QLocale::ShortFormat);
-    qsizetype at = format.indexOf(QRegularExpression(QStringLiteral("[hH]")));
-    if (at < 0)
-        return QStringLiteral(":");
+    qsizetype at = 0;
+    while (at < format.size() && format[at] != u'h' && format[at] != u'H')
+        ++at;
     while (at < format.size() && (format[at] == u'h' || format[at] == u'H'))
         ++at;
     QString separator;

@@ -18,7 +18,7 @@ void ErrorHandler::show(const QString& message)
         QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationDisplayName(), message);
 }
 
-void ErrorHandler::handle(std::exception_ptr error) noexcept
+void ErrorHandler::handle(const std::exception_ptr& error) noexcept
 {
     QString message;
     try {

@@ -18,7 +18,7 @@ public:
 
     void show(const QString& message);
     // An error of unknown kind is shown with an empty message.
-    void handle(std::exception_ptr error) noexcept;
+    void handle(const std::exception_ptr& error) noexcept;
 
     // Tests observe errorShown instead of a box that would wait for a click.
     void setShowsMessageBox(bool shows) { showsMessageBox_ = shows; }

@@ -36,9 +36,10 @@ QStringList BoardProcess::requests() const
     if (!log.open(QIODevice::ReadOnly))
         return requests;
     for (const QByteArray& line : log.readAll().split('\n')) {
-        const qsizetype space = line.indexOf(' ');
-        if (space > 0)
-            requests << QString::fromLatin1(line.mid(space + 1));
+        const QString entry = QString::fromLatin1(line.mid(line.indexOf(' ') + 1));
+        if (!line.isEmpty() && !entry.startsWith(QLatin1String("sent ")) &&
+            !entry.startsWith(QLatin1String("flood ")))
+            requests << entry;
     }
     return requests;
 }

@@ -14,7 +14,7 @@ public:
     BoardProcess& operator=(const BoardProcess&) = delete;
 
     [[nodiscard]] QString path() const { return path_; }
-    // Requests as logged: "<kind> \"<bytes>\"", oldest first.
+    // Requests as logged: "<kind> \"<bytes>\"", oldest first; replies sent are left out.
     [[nodiscard]] QStringList requests() const;
     void signal(int number) const;
     [[nodiscard]] QProcess& process() { return process_; }

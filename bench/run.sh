@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Builds what the benchmarks need in Release, runs them all in one go under a virtual X display,
+# and prints one table: each figure as min / median / max over repeated runs, ratios pair by pair.
+# RUNS (default 15) sets the start-up pairs; REPS (default 200) the request repetitions.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="$root/build-bench"
+
+"$root/scripts/install-deps.sh"
+"$root/scripts/build.sh" "$build" -DCMAKE_BUILD_TYPE=Release -DCALIMBRA_BUILD_BENCHMARKS=ON -DBUILD_TESTING=OFF \
+    >/dev/null
+
+work=$(mktemp -d)
+cleanup() {
+    kill "${board_pid:-}" "${xvfb_pid:-}" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+export XDG_RUNTIME_DIR="$work/runtime"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+
+Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+export DISPLAY=":$(cat "$work/display")"
+
+"$build/tools/calimbra-simboard" >"$work/board" &
+board_pid=$!
+for _ in $(seq 100); do [ -s "$work/board" ] && break; sleep 0.05; done
+port=$(head -n 1 "$work/board")
+
+rows="$work/rows"
+echo "Start-up and memory (${RUNS:-15} pairs)..." >&2
+"$build/bench/bench_startup" compare "${RUNS:-15}" -- Calimbra "$build/app/calimbra" \
+    -- "bare window" "$build/bench/bare-window" -- "bare window with a label" "$build/bench/bare-window" --text \
+    >>"$rows"
+echo "Idle cost (3 x 3 x 10 s)..." >&2
+"$build/bench/bench_startup" idle 3 10 "clock ticking, port closed" -- "$build/app/calimbra" \
+    -- "$build/bench/bare-window" --clock >>"$rows"
+"$build/bench/bench_startup" idle 3 10 "port open and silent" alt+r -- "$build/app/calimbra" --port "$port" >>"$rows"
+echo "Request and reply latency, flood..." >&2
+"$build/bench/bench_window" "$build/tools/calimbra-simboard" "${REPS:-200}" 2>/dev/null >>"$rows"
+echo "Receive step..." >&2
+"$build/bench/bench_receivestep" --benchmark_repetitions=10 --benchmark_min_time=0.2 2>/dev/null >>"$rows"
+
+echo
+echo "Calimbra benchmarks, $(date -u +%Y-%m-%d), $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs)," \
+    "$(nproc) cores, Linux $(uname -r), Qt $(dpkg-query -W -f='${Version}' libqt6core6 2>/dev/null || echo '?')"
+echo
+grep '^ROW|' "$rows" | awk -F'|' '
+    BEGIN { printf "| %-66s | %-5s | %9s | %9s | %9s | %-32s | %-6s |\n", "figure", "unit", "min", "median", "max", "goal", "";
+            printf "|%s|%s|%s|%s|%s|%s|%s|\n", "--------------------------------------------------------------------", "-------",
+                   "----------:", "----------:", "----------:", "----------------------------------", "--------" }
+    { printf "| %-66s | %-5s | %9s | %9s | %9s | %-32s | %-6s |\n", $2, $3, $4, $5, $6, $7, $8 }'
