@@ -48,7 +48,7 @@ echo "Calimbra benchmarks, $(date -u +%Y-%m-%d), $(grep -m1 'model name' /proc/c
     "$(nproc) cores, Linux $(uname -r), Qt $(dpkg-query -W -f='${Version}' libqt6core6 2>/dev/null || echo '?')"
 echo
 grep '^ROW|' "$rows" | awk -F'|' '
-    BEGIN { printf "| %-66s | %-5s | %9s | %9s | %9s | %-32s | %-6s |\n", "figure", "unit", "min", "median", "max", "goal", "";
-            printf "|%s|%s|%s|%s|%s|%s|%s|\n", "--------------------------------------------------------------------", "-------",
+    BEGIN { printf "| %-72s | %-5s | %9s | %9s | %9s | %-32s | %-6s |\n", "figure", "unit", "min", "median", "max", "goal", "";
+            printf "|%s|%s|%s|%s|%s|%s|%s|\n", "--------------------------------------------------------------------------", "-------",
                    "----------:", "----------:", "----------:", "----------------------------------", "--------" }
-    { printf "| %-66s | %-5s | %9s | %9s | %9s | %-32s | %-6s |\n", $2, $3, $4, $5, $6, $7, $8 }'
+    { printf "| %-72s | %-5s | %9s | %9s | %9s | %-32s | %-6s |\n", $2, $3, $4, $5, $6, $7, $8 }'

@@ -5,6 +5,7 @@
 //   bench_window SIMBOARD REPETITIONS
 
 #include "BenchTable.h"
+#include "ProcessStats.h"
 
 #include "CalimbraUnit1.h"
 #include "ErrorHandler.h"
@@ -21,7 +22,6 @@
 
 #include <csignal>
 #include <ctime>
-#include <sys/resource.h>
 
 namespace {
 
@@ -30,32 +30,6 @@ double now()
     timespec time{};
     ::clock_gettime(CLOCK_MONOTONIC, &time);
     return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_nsec) / 1e9;
-}
-
-double cpuSeconds()
-{
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-qint64 memoryKiB(const char* field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    status.open(QIODevice::ReadOnly);
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(qsizetype(std::strlen(field)) + 1).trimmed().split(' ').first().toLongLong();
-    }
-    return -1;
-}
-
-void resetPeakMemory()
-{
-    QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
-    if (clearRefs.open(QIODevice::WriteOnly))
-        clearRefs.write("5");
 }
 
 struct LogEntry

@@ -6,7 +6,6 @@
 #include "PortName.h"
 
 #include <QCoreApplication>
-#include <QThread>
 
 #include <algorithm>
 #include <thread>
@@ -86,44 +85,32 @@ void TComPort::setSettings(const calimbra::ComPortSettings& settings)
 
 void TComPort::setPortName(const QString& name)
 {
-    auto changed = settings_;
-    changed.portName = name;
-    setSettings(changed);
+    change(&calimbra::ComPortSettings::portName, name);
 }
 
 void TComPort::setBaudRate(qint32 baudRate)
 {
-    auto changed = settings_;
-    changed.baudRate = baudRate;
-    setSettings(changed);
+    change(&calimbra::ComPortSettings::baudRate, baudRate);
 }
 
 void TComPort::setDataBits(QSerialPort::DataBits dataBits)
 {
-    auto changed = settings_;
-    changed.dataBits = dataBits;
-    setSettings(changed);
+    change(&calimbra::ComPortSettings::dataBits, dataBits);
 }
 
 void TComPort::setParity(QSerialPort::Parity parity)
 {
-    auto changed = settings_;
-    changed.parity = parity;
-    setSettings(changed);
+    change(&calimbra::ComPortSettings::parity, parity);
 }
 
 void TComPort::setStopBits(QSerialPort::StopBits stopBits)
 {
-    auto changed = settings_;
-    changed.stopBits = stopBits;
-    setSettings(changed);
+    change(&calimbra::ComPortSettings::stopBits, stopBits);
 }
 
 void TComPort::setFlowControl(QSerialPort::FlowControl flowControl)
 {
-    auto changed = settings_;
-    changed.flowControl = flowControl;
-    setSettings(changed);
+    change(&calimbra::ComPortSettings::flowControl, flowControl);
 }
 
 QString TComPort::systemLocation() const

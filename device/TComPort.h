@@ -85,6 +85,14 @@ signals:
 private:
     class Operation;
 
+    template <typename T>
+    void change(T calimbra::ComPortSettings::*setting, const T& value)
+    {
+        auto changed = settings_;
+        changed.*setting = value;
+        setSettings(changed);
+    }
+
     void onReadyRead();
     void onErrorOccurred(QSerialPort::SerialPortError error);
     void reportArrival();

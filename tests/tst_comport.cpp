@@ -1,3 +1,4 @@
+#include "support/ProcessStats.h"
 #include "support/PtyPair.h"
 
 #include "ComError.h"
@@ -12,7 +13,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include <sys/resource.h>
 #include <termios.h>
 #include <thread>
 
@@ -20,14 +20,6 @@ using namespace std::chrono;
 using namespace calimbra;
 
 namespace {
-
-double cpuSeconds()
-{
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 QString openFailure(TComPort& port)
 {

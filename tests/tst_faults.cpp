@@ -1,3 +1,4 @@
+#include "support/ProcessStats.h"
 #include "support/WindowHarness.h"
 
 #include "Colors.h"
@@ -17,7 +18,6 @@
 #include <QTimer>
 
 #include <grp.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -25,21 +25,6 @@
 using namespace std::chrono;
 
 namespace {
-
-double cpuSeconds()
-{
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-qsizetype openFileDescriptors()
-{
-    return QDir(QStringLiteral("/proc/self/fd"))
-        .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
-        .size();
-}
 
 // Serial lock files held by this process (other tests may hold their own meanwhile).
 QStringList lockFiles()
@@ -53,19 +38,6 @@ QStringList lockFiles()
             ours << name;
     }
     return ours;
-}
-
-// A field of /proc/self/status, in KiB.
-qint64 memoryKiB(const char* field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(qsizetype(std::strlen(field)) + 1).trimmed().split(' ').first().toLongLong();
-    }
-    return -1;
 }
 
 const QByteArray kReply("T3 = +23.56 \xB0"
@@ -194,9 +166,7 @@ void FaultsTest::floodIsConsumedWithinBounds()
     QRandomGenerator generator(7);
     generator.fillRange(reinterpret_cast<quint32*>(flood.data()), flood.size() / 4);
     const qint64 rssBefore = memoryKiB("VmRSS:");
-    QFile clearRefs(QStringLiteral("/proc/self/clear_refs")); // resets the peak
-    if (clearRefs.open(QIODevice::WriteOnly))
-        clearRefs.write("5");
+    resetPeakMemory();
 
     const auto started = steady_clock::now();
     std::atomic<bool> done = false;

@@ -3,7 +3,6 @@
 #include <QButtonGroup>
 #include <QEvent>
 #include <QRadioButton>
-#include <QStyle>
 
 TRadioGroup::TRadioGroup(QWidget* parent) : QGroupBox(parent), group_(new QButtonGroup(this)) {}
 
