@@ -34,10 +34,11 @@ echo "Start-up and memory (${RUNS:-15} pairs)..." >&2
 "$build/bench/bench_startup" compare "${RUNS:-15}" -- Calimbra "$build/app/calimbra" \
     -- "bare window" "$build/bench/bare-window" -- "bare window with a label" "$build/bench/bare-window" --text \
     >>"$rows"
-echo "Idle cost (3 x 3 x 10 s)..." >&2
+echo "Idle cost (2 x 3 x 10 s)..." >&2
 "$build/bench/bench_startup" idle 3 10 "clock ticking, port closed" -- "$build/app/calimbra" \
     -- "$build/bench/bare-window" --clock >>"$rows"
-"$build/bench/bench_startup" idle 3 10 "port open and silent" alt+r -- "$build/app/calimbra" --port "$port" >>"$rows"
+"$build/bench/bench_startup" idle 3 10 "port open and silent" alt+r -- "$build/app/calimbra" --port "$port" \
+    -- "$build/bench/bare-window" --clock >>"$rows"
 echo "Request and reply latency, flood..." >&2
 "$build/bench/bench_window" "$build/tools/calimbra-simboard" "${REPS:-200}" 2>/dev/null >>"$rows"
 echo "Receive step..." >&2

@@ -7,7 +7,7 @@
 //       the goals apply against the first floor
 //   bench_startup idle RUNS SECONDS LABEL [KEY] -- PROGRAM ARGS... [-- FLOOR ARGS...]
 //       CPU time and wake-ups over SECONDS, RUNS times, after pressing KEY (xdotool syntax) if given;
-//       the floor, if given, is measured the same way (without the key)
+//       the floor, if given, runs beside it and is measured over the same seconds
 
 #include "BenchTable.h"
 
@@ -19,6 +19,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <poll.h>
 #include <spawn.h>
 #include <sstream>
@@ -233,53 +234,75 @@ struct IdleCost
     std::vector<double> ticks, milliseconds, wakes;
 };
 
-IdleCost measureIdle(Display& display, int runs, double seconds, const std::string& key,
-                     const Command& program)
+struct Sample
 {
-    const Running running = display.launch(program);
-    pause(1.0);
-    if (!key.empty()) {
-        const std::string window = std::to_string(running.window);
-        if (std::system(("xdotool windowfocus --sync " + window + " key " + key).c_str()) != 0)
-            fail("xdotool could not press " + key);
-        pause(1.0); // the request goes out, the reply comes back
-    }
-    IdleCost cost;
-    for (int run = 0; run < runs; ++run) {
-        const long ticksBefore = cpuTicks(running.pid);
-        const double msBefore = cpuMilliseconds(running.pid);
-        const long wakesBefore = wakeUps(running.pid);
-        pause(seconds);
-        cost.ticks.push_back(static_cast<double>(cpuTicks(running.pid) - ticksBefore));
-        cost.milliseconds.push_back(cpuMilliseconds(running.pid) - msBefore);
-        cost.wakes.push_back(static_cast<double>(wakeUps(running.pid) - wakesBefore) / seconds);
-    }
-    stop(running);
-    return cost;
+    long ticks;
+    double milliseconds;
+    long wakes;
+};
+
+Sample sample(pid_t pid)
+{
+    return {cpuTicks(pid), cpuMilliseconds(pid), wakeUps(pid)};
 }
 
-// The program idle, and (when given) a floor idle the same way for comparison.
+void add(IdleCost& cost, const Sample& before, const Sample& after, double seconds)
+{
+    cost.ticks.push_back(static_cast<double>(after.ticks - before.ticks));
+    cost.milliseconds.push_back(after.milliseconds - before.milliseconds);
+    cost.wakes.push_back(static_cast<double>(after.wakes - before.wakes) / seconds);
+}
+
+// The program, and the floor beside it, idle over the same seconds: this machine's noise falls on
+// both alike, and the ratio is taken window by window.
 void idle(int runs, double seconds, const std::string& label, const std::string& key,
           const std::vector<Command>& commands)
 {
     Display display;
-    const IdleCost cost = measureIdle(display, runs, seconds, key, commands[0]);
+    const Running program = display.launch(commands[0]);
+    if (!key.empty()) {
+        pause(1.0);
+        const std::string window = std::to_string(program.window);
+        if (std::system(("xdotool windowfocus --sync " + window + " key " + key).c_str()) != 0)
+            fail("xdotool could not press " + key);
+    }
+    std::optional<Running> floor;
+    if (commands.size() > 1)
+        floor = display.launch(commands[1]);
+    pause(1.5); // started, painted, any reply in
+
+    IdleCost programCost, floorCost;
+    std::vector<double> ratio;
+    for (int run = 0; run < runs; ++run) {
+        const Sample programBefore = sample(program.pid);
+        const Sample floorBefore = floor ? sample(floor->pid) : Sample{};
+        pause(seconds);
+        add(programCost, programBefore, sample(program.pid), seconds);
+        if (floor) {
+            add(floorCost, floorBefore, sample(floor->pid), seconds);
+            ratio.push_back(programCost.milliseconds.back() / floorCost.milliseconds.back());
+        }
+    }
+    stop(program);
+    if (floor)
+        stop(*floor);
+
     char figure[160];
     std::snprintf(figure, sizeof figure, "idle CPU over %.0f s, %s", seconds, label.c_str());
-    bench::row(figure, "ticks", cost.ticks, "0", bench::median(cost.ticks) == 0);
+    bench::row(figure, "ticks", programCost.ticks, "0", bench::median(programCost.ticks) == 0);
     std::snprintf(figure, sizeof figure, "idle CPU time over %.0f s, %s", seconds, label.c_str());
-    bench::row(figure, "ms", cost.milliseconds);
+    bench::row(figure, "ms", programCost.milliseconds);
     std::snprintf(figure, sizeof figure, "idle wake-ups, %s", label.c_str());
-    bench::row(figure, "per s", cost.wakes);
-    if (commands.size() > 1) {
-        const IdleCost floor = measureIdle(display, runs, seconds, "", commands[1]);
-        std::snprintf(figure, sizeof figure, "idle CPU over %.0f s, bare Qt window with a 1 s clock",
+    bench::row(figure, "per s", programCost.wakes);
+    if (floor) {
+        std::snprintf(figure, sizeof figure, "  beside it, bare Qt window with a 1 s clock: CPU over %.0f s",
                       seconds);
-        bench::row(figure, "ticks", floor.ticks);
-        std::snprintf(figure, sizeof figure, "idle CPU time over %.0f s, bare Qt window with a 1 s clock",
-                      seconds);
-        bench::row(figure, "ms", floor.milliseconds);
-        bench::row("idle wake-ups, bare Qt window with a 1 s clock", "per s", floor.wakes);
+        bench::row(figure, "ticks", floorCost.ticks);
+        std::snprintf(figure, sizeof figure,
+                      "  beside it, bare Qt window with a 1 s clock: CPU time over %.0f s", seconds);
+        bench::row(figure, "ms", floorCost.milliseconds);
+        bench::row("  beside it, bare Qt window with a 1 s clock: wake-ups", "per s", floorCost.wakes);
+        bench::row("  idle CPU time ratio Calimbra / bare window with a clock", "x", ratio);
     }
 }
 
