@@ -212,6 +212,7 @@ void FaultsTest::thousandRequestCyclesAreByteExact()
 {
     const qsizetype fds = openFileDescriptors();
     const QStringList locks = lockFiles();
+    const qint64 rss = memoryKiB("VmRSS:");
     h->board().startReading(4096, milliseconds{0});
     for (int cycle = 0; cycle < 1000; ++cycle) {
         h->click("Liga_LED");
@@ -226,6 +227,9 @@ void FaultsTest::thousandRequestCyclesAreByteExact()
     QCOMPARE(h->errors().count(), 0);
     QCOMPARE(openFileDescriptors(), fds);
     QCOMPARE(lockFiles(), locks);
+    const qint64 growth = memoryKiB("VmRSS:") - rss;
+    qInfo("1000 request cycles: resident memory grew by %lld KiB", qlonglong(growth));
+    QVERIFY2(growth < 2048, qPrintable(QString::number(growth)));
 }
 
 void FaultsTest::staleBytesAreNeverTakenAsTheReply_data()
