@@ -55,7 +55,6 @@ private slots:
     void repliesPaintTheWindow();
     void openFailureShowsOneErrorAndChangesNothing_data();
     void openFailureShowsOneErrorAndChangesNothing();
-    void hangUpShowsOneErrorAndDarkensLamp();
     void clockTicksAndFollowsTheDay();
     void closeButtonClosesPortAndWindow();
 
@@ -344,21 +343,6 @@ void MainWindowTest::openFailureShowsOneErrorAndChangesNothing()
     h->window().usePort(h->board().slavePath());
     h->click("RX_Info");
     QCOMPARE(h->board().read(), QByteArray("&i"));
-}
-
-void MainWindowTest::hangUpShowsOneErrorAndDarkensLamp()
-{
-    h->click("RX_Info");
-    QVERIFY(h->find<TComLed>("ComLed1")->isLit());
-    h->board().hangUp();
-    QTRY_COMPARE(h->errors().count(), 1);
-    QVERIFY(!h->find<TComLed>("ComLed1")->isLit());
-    QTest::qWait(300);
-    QCOMPARE(h->errors().count(), 1);
-
-    h->replaceBoard();
-    h->click("Button2");
-    QCOMPARE(h->board().read(), QByteArray("&l=1"));
 }
 
 void MainWindowTest::clockTicksAndFollowsTheDay()
