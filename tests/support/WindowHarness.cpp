@@ -17,12 +17,6 @@ WindowHarness::WindowHarness() : board_(std::make_unique<PtyPair>())
                                            &calimbra::ErrorHandler::errorShown);
 }
 
-void WindowHarness::replaceBoard()
-{
-    board_ = std::make_unique<PtyPair>();
-    window_->usePort(board_->slavePath());
-}
-
 bool WindowHarness::reply(const QByteArray& bytes)
 {
     QSignalSpy notifications(find<TComPort>("ComPort1"), &TComPort::RxChar);

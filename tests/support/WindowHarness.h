@@ -18,8 +18,6 @@ public:
     WindowHarness();
 
     [[nodiscard]] PtyPair& board() { return *board_; }
-    // A fresh board on a new pseudo-terminal, and the window switched to it.
-    void replaceBoard();
     [[nodiscard]] TForm1& window() { return *window_; }
     [[nodiscard]] QSignalSpy& errors() { return *errors_; }
 
