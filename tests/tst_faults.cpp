@@ -184,7 +184,8 @@ void FaultsTest::floodIsConsumedWithinBounds()
 
     QVERIFY(largestReport <= TComPort::kReadBufferLimit);
     QVERIFY(ticks.count() >= int(seconds) - 1);
-    QVERIFY2(peakGrowth < 4096, qPrintable(QString::number(peakGrowth)));
+    if (kResidentMemoryIsMeaningful)
+        QVERIFY2(peakGrowth < 4096, qPrintable(QString::number(peakGrowth)));
     QVERIFY(h->find<TComPort>("ComPort1")->isOpen());
     QCOMPARE(h->errors().count(), 0);
 
@@ -229,7 +230,8 @@ void FaultsTest::thousandRequestCyclesAreByteExact()
     QCOMPARE(lockFiles(), locks);
     const qint64 growth = memoryKiB("VmRSS:") - rss;
     qInfo("1000 request cycles: resident memory grew by %lld KiB", qlonglong(growth));
-    QVERIFY2(growth < 2048, qPrintable(QString::number(growth)));
+    if (kResidentMemoryIsMeaningful)
+        QVERIFY2(growth < 2048, qPrintable(QString::number(growth)));
 }
 
 void FaultsTest::staleBytesAreNeverTakenAsTheReply_data()

@@ -9,6 +9,19 @@
 #include <cstring>
 #include <sys/resource.h>
 
+// AddressSanitizer holds freed memory in quarantine, so resident size tells nothing under it.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kResidentMemoryIsMeaningful = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool kResidentMemoryIsMeaningful = false;
+#else
+inline constexpr bool kResidentMemoryIsMeaningful = true;
+#endif
+#else
+inline constexpr bool kResidentMemoryIsMeaningful = true;
+#endif
+
 inline double cpuSeconds()
 {
     rusage usage{};
