@@ -289,15 +289,19 @@ void FaultsTest::portThisUserMayNotOpen()
     const QByteArray node = QFile::encodeName(h->board().slavePath());
     QStringList command;
     QString expectedGroup;
+    QTemporaryDir reachable; // the build tree may lie where the other user cannot reach it
     if (::geteuid() == 0) {
         const group* dialout = ::getgrnam("dialout");
         if (!dialout || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
             QSKIP("needs the dialout group and setpriv to act as an ordinary user");
         QCOMPARE(::chown(node.constData(), 0, dialout->gr_gid), 0);
         QCOMPARE(::chmod(node.constData(), 0660), 0);
+        const QString probe = reachable.filePath(QStringLiteral("open-port-probe"));
+        QVERIFY(QFile::copy(QStringLiteral(CALIMBRA_OPEN_PORT_PROBE), probe));
+        QCOMPARE(::chmod(QFile::encodeName(reachable.path()).constData(), 0755), 0);
+        QCOMPARE(::chmod(QFile::encodeName(probe).constData(), 0755), 0);
         command = {QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"),
-                   QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups"),
-                   QStringLiteral(CALIMBRA_OPEN_PORT_PROBE)};
+                   QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups"), probe};
         expectedGroup = QStringLiteral("\"dialout\"");
     } else {
         // Not root: the owner shuts itself out.
