@@ -6,19 +6,47 @@
 #include <QCommandLineParser>
 #include <QIcon>
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
 
-// --help and --version answer without a display, as in a terminal over ssh.
-bool onlyAsksForText(int argc, char* argv[])
+void reportNoDisplay()
 {
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray word(argv[i]);
-        if (word == "-h" || word == "--help" || word == "--help-all" || word == "-v" || word == "--version")
-            return true;
+    std::fputs(qPrintable(QCoreApplication::translate(
+                   "main", "calimbra: no display could be opened; run it in a desktop session, or set "
+                           "DISPLAY (X11) or WAYLAND_DISPLAY (Wayland) to a display you may use.\n")),
+               stderr);
+}
+
+// Qt's own answer to a missing display is an abort that advises reinstalling; an operator on a
+// terminal without a desktop needs to hear what is missing instead.
+bool displayIsMissing(const QCommandLineParser& parser)
+{
+    const QByteArray platforms = parser.isSet(QStringLiteral("platform"))
+                                     ? parser.value(QStringLiteral("platform")).toLocal8Bit()
+                                     : qgetenv("QT_QPA_PLATFORM");
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        // Platforms such as offscreen or vnc need neither.
+        for (const QByteArray& platform : (platforms.isEmpty() ? QByteArray("xcb") : platforms).split(';')) {
+            if (!platform.startsWith("xcb") && !platform.startsWith("wayland"))
+                return false;
+        }
+        return true;
     }
     return false;
+}
+
+// A display that is named but cannot be reached ends in a fatal message, advising a reinstall,
+// while the application starts; this says instead what is missing.
+void explainFatalStart(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (type != QtFatalMsg) {
+        std::fputs(qPrintable(message + u'\n'), stderr);
+        return;
+    }
+    reportNoDisplay();
+    std::_Exit(EXIT_FAILURE);
 }
 
 void describeApplication()
@@ -36,6 +64,21 @@ void parseCommandLine(QCommandLineParser& parser, const QCommandLineOption& port
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption(port);
+    // The options every Qt program takes are read by QApplication; known here so they are not
+    // mistaken for typing errors.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const char* name :
+         {"platform", "platformpluginpath", "platformtheme", "plugin", "style", "stylesheet", "session",
+          "display", "geometry", "qwindowgeometry", "qwindowicon", "qwindowtitle"}) {
+        QCommandLineOption qtOption(QString::fromLatin1(name), QString(), QStringLiteral("value"));
+        qtOption.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(qtOption);
+    }
+    for (const char* name : {"reverse", "widgetcount", "nograb", "dograb"}) {
+        QCommandLineOption qtOption(QString::fromLatin1(name));
+        qtOption.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(qtOption);
+    }
     parser.process(*QCoreApplication::instance());
 }
 
@@ -56,16 +99,25 @@ int main(int argc, char* argv[])
     describeApplication();
     QCommandLineParser parser;
     const QCommandLineOption port = portOption();
-    if (onlyAsksForText(argc, argv)) {
+    {
+        // The command line is judged without a display: --help, --version and a mistyped option
+        // answer in a terminal over ssh too.
         const QCoreApplication text(argc, argv);
-        parseCommandLine(parser, port); // prints and exits
+        parseCommandLine(parser, port); // prints and exits for those
+        if (displayIsMissing(parser)) {
+            reportNoDisplay();
+            return EXIT_FAILURE;
+        }
     }
 
+    const QtMessageHandler previousHandler = qInstallMessageHandler(explainFatalStart);
     QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName(QStringLiteral("Calimbra"));
+    qInstallMessageHandler(previousHandler);
+    // The layout was fitted to Fusion; other styles draw its controls larger than their boxes.
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    // No application display name: X11 window managers would show it after the window's own title.
     QApplication::setDesktopFileName(QStringLiteral("calimbra"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/calimbra.png")));
-    parseCommandLine(parser, port);
 
     calimbra::installFontSubstitutes();
     try {

@@ -15,7 +15,8 @@ void ErrorHandler::show(const QString& message)
 {
     emit errorShown(message);
     if (showsMessageBox_)
-        QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationDisplayName(), message);
+        QMessageBox::critical(QApplication::activeWindow(),
+                              QCoreApplication::translate("ErrorHandler", "Calimbra"), message);
 }
 
 void ErrorHandler::handle(const std::exception_ptr& error) noexcept
