@@ -1,5 +1,6 @@
 #include "Colors.h"
 #include "DateTimeText.h"
+#include "TLabel.h"
 #include "TRadioGroup.h"
 
 #include <QRadioButton>
@@ -17,6 +18,8 @@ private slots:
     void clockText_data();
     void clockText();
     void radioGroupIndex();
+    void labelFitsTextSetThroughQLabel_data();
+    void labelFitsTextSetThroughQLabel();
 };
 
 void ToolkitTest::colorValuesHaveRedInTheLowByte_data()
@@ -74,6 +77,30 @@ void ToolkitTest::radioGroupIndex()
     QCOMPARE(group.itemIndex(), -1);
     group.setItemIndex(7);
     QCOMPARE(group.itemIndex(), -1);
+}
+
+void ToolkitTest::labelFitsTextSetThroughQLabel_data()
+{
+    QTest::addColumn<bool>("shownFirst");
+    QTest::newRow("window shown") << true;
+    QTest::newRow("window shown later") << false;
+}
+
+void ToolkitTest::labelFitsTextSetThroughQLabel()
+{
+    QFETCH(bool, shownFirst);
+    QWidget window;
+    window.resize(400, 50);
+    auto* label = new TLabel(&window);
+    label->setGeometry(8, 8, 20, 13);
+    if (shownFirst)
+        window.show();
+    QLabel* plain = label;
+    plain->setText(QStringLiteral("Quantidade de sensores ativos"));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTRY_VERIFY(label->width() >= label->sizeHint().width());
+    QCOMPARE(label->pos(), QPoint(8, 8));
 }
 
 QTEST_MAIN(ToolkitTest)

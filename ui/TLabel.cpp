@@ -2,7 +2,11 @@
 
 #include <QEvent>
 
-TLabel::TLabel(QWidget* parent) : QLabel(parent) {}
+TLabel::TLabel(QWidget* parent) : QLabel(parent)
+{
+    if (parent)
+        parent->installEventFilter(this);
+}
 
 void TLabel::setAutoSize(bool autoSize)
 {
@@ -10,17 +14,33 @@ void TLabel::setAutoSize(bool autoSize)
     fitText();
 }
 
-void TLabel::setText(const QString& text)
+// QLabel::setText is not virtual, so a new text is noticed by what it sets off: a label on show
+// asks for a new layout of its parent, a hidden one is fitted when it is shown.
+bool TLabel::eventFilter(QObject* watched, QEvent* event)
 {
-    QLabel::setText(text);
-    fitText();
+    if (watched == parentWidget() && event->type() == QEvent::LayoutRequest)
+        fitText();
+    return false;
 }
 
-void TLabel::changeEvent(QEvent* event)
+bool TLabel::event(QEvent* event)
 {
-    QLabel::changeEvent(event);
-    if (event->type() == QEvent::FontChange)
+    switch (event->type()) {
+    case QEvent::ParentAboutToChange:
+        if (parentWidget())
+            parentWidget()->removeEventFilter(this);
+        break;
+    case QEvent::ParentChange:
+        if (parentWidget())
+            parentWidget()->installEventFilter(this);
+        break;
+    default:
+        break;
+    }
+    const bool handled = QLabel::event(event);
+    if (event->type() == QEvent::Show || event->type() == QEvent::FontChange)
         fitText();
+    return handled;
 }
 
 void TLabel::fitText()

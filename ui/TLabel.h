@@ -14,11 +14,11 @@ public:
 
     [[nodiscard]] bool autoSize() const { return autoSize_; }
     void setAutoSize(bool autoSize);
-    // Hides QLabel::setText so that every caption change fits the label again.
-    void setText(const QString& text);
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 protected:
-    void changeEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     void fitText();
