@@ -11,6 +11,7 @@
 #include "TRadioGroup.h"
 #include "TShape.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
@@ -57,6 +58,8 @@ private slots:
     void openFailureShowsOneErrorAndChangesNothing();
     void clockTicksAndFollowsTheDay();
     void closeButtonClosesPortAndWindow();
+    void screenReadersHearNamesAndStates_data();
+    void screenReadersHearNamesAndStates();
 
 private:
     std::unique_ptr<WindowHarness> h;
@@ -213,10 +216,16 @@ void MainWindowTest::buttonsWriteTheirRequests_data()
         << "Button2" << 0 << "" << QByteArray("&l=") << true << "" << QColor() << "&l=";
     QTest::newRow("Medicao, typed non-Latin text")
         << "Button2" << 0 << QStringLiteral("\u00E7\u65E5") << QByteArray("&l=\xE7?") << true << ""
-        << QColor() << QStringLiteral("&l=\u00E7\u65E5");
+        << QColor() << QStringLiteral("&l=\u00E7?");
+    QTest::newRow("Medicao, emoji and combining accent")
+        << "Button2" << 0 << QStringLiteral("\U0001F600e\u0301") << QByteArray("&l=?e?") << true << ""
+        << QColor() << QStringLiteral("&l=?e?");
     QTest::newRow("Medicao, 2000 typed characters")
         << "Button2" << 0 << QString(2000, u'7') << QByteArray("&l=") + QByteArray(2000, '7') << true << ""
         << QColor() << QStringLiteral("&l=") + QString(2000, u'7');
+    QTest::newRow("Medicao, more typed than the request box holds")
+        << "Button2" << 0 << QString(5000, u'7') << QByteArray("&l=") + QByteArray(2045, '7') << true << ""
+        << QColor() << QStringLiteral("&l=") + QString(2045, u'7');
 }
 
 void MainWindowTest::buttonsWriteTheirRequests()
@@ -368,6 +377,68 @@ void MainWindowTest::closeButtonClosesPortAndWindow()
     h->click("BitBtn1");
     QVERIFY(!h->find<TComPort>("ComPort1")->isOpen());
     QTRY_VERIFY(!h->window().isVisible());
+}
+
+void MainWindowTest::screenReadersHearNamesAndStates_data()
+{
+    QTest::addColumn<QString>("click");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("description");
+
+    QTest::newRow("sensor lamp dark") << "" << QByteArray() << "Shape11"
+                                      << "Sensor 3"
+                                      << "Sensor 3: not active";
+    QTest::newRow("sensor lamp lit") << "RX_Info" << QByteArray("SN\xB0 =4 sens") << "Shape11"
+                                     << "Sensor 3"
+                                     << "Sensor 3: active";
+    QTest::newRow("sensor lamp above the count") << "RX_Info" << QByteArray("SN\xB0 =4 sens") << "Shape20"
+                                                 << "Sensor 9"
+                                                 << "Sensor 9: not active";
+    QTest::newRow("LED1 off") << "" << QByteArray() << "Shape2"
+                              << "LED1"
+                              << "LED1: off";
+    QTest::newRow("LED1 on") << "Liga_LED" << QByteArray() << "Shape2"
+                             << "LED1"
+                             << "LED1: on";
+    QTest::newRow("LED2 off") << "" << QByteArray() << "Shape3"
+                              << "LED2"
+                              << "LED2: off";
+    QTest::newRow("port closed") << "" << QByteArray() << "ComLed1"
+                                 << "Port"
+                                 << "Port: closed";
+    QTest::newRow("port open") << "RX_Info" << QByteArray() << "ComLed1"
+                               << "Port"
+                               << "Port: open";
+    QTest::newRow("Edit1") << "" << QByteArray() << "Edit1"
+                           << "Temperatura"
+                           << "";
+    QTest::newRow("Edit2") << "" << QByteArray() << "Edit2"
+                           << "Quantidade de sensores ativos"
+                           << "";
+    QTest::newRow("Edit3") << "" << QByteArray() << "Edit3"
+                           << "Protocolo enviado"
+                           << "";
+}
+
+void MainWindowTest::screenReadersHearNamesAndStates()
+{
+    QFETCH(QString, click);
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, control);
+    QFETCH(QString, name);
+    QFETCH(QString, description);
+
+    if (!click.isEmpty())
+        h->click(qPrintable(click));
+    if (!reply.isEmpty())
+        QVERIFY(h->reply(reply));
+    QAccessibleInterface* heard =
+        QAccessible::queryAccessibleInterface(h->find<QWidget>(qPrintable(control)));
+    QVERIFY(heard);
+    QCOMPARE(heard->text(QAccessible::Name), name);
+    QCOMPARE(heard->text(QAccessible::Description), description);
 }
 
 QTEST_MAIN(MainWindowTest)

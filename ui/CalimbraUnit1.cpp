@@ -23,14 +23,6 @@ void showText(QLineEdit* box, const QString& text)
     box->setCursorPosition(0);
 }
 
-template <typename... Handlers>
-struct Overloaded : Handlers...
-{
-    using Handlers::operator()...;
-};
-template <typename... Handlers>
-Overloaded(Handlers...) -> Overloaded<Handlers...>;
-
 } // namespace
 
 TForm1::TForm1(QWidget* owner) : QWidget(owner), ui(std::make_unique<Ui::TForm1>())
@@ -39,6 +31,13 @@ TForm1::TForm1(QWidget* owner) : QWidget(owner), ui(std::make_unique<Ui::TForm1>
     move(property("designedPosition").toPoint());
     sensorLamps_ = {ui->Shape9,  ui->Shape10, ui->Shape11, ui->Shape12, ui->Shape16,
                     ui->Shape17, ui->Shape18, ui->Shape19, ui->Shape20};
+    // The selector may hold no more than the request box can show after "&l=", so nothing typed
+    // is cut off unseen on its way to the board.
+    ui->ComboBox1->lineEdit()->setMaxLength(ui->Edit3->maxLength() -
+                                            static_cast<int>(measurementRequestText(QStringView()).size()));
+    showSensorCount(0);
+    describeLeds();
+    ComPort1OpenChanged(false);
     showDate();
 }
 
@@ -74,6 +73,15 @@ void TForm1::switchLed(TColor led1Color, TColor led2Color)
         ui->Shape2->setBrushColor(toQColor(led1Color));
     else if (led == 1)
         ui->Shape3->setBrushColor(toQColor(led2Color));
+    describeLeds();
+}
+
+void TForm1::describeLeds()
+{
+    ui->Shape2->setAccessibleDescription(ui->Shape2->brushColor() == toQColor(clLime) ? tr("LED1: on")
+                                                                                      : tr("LED1: off"));
+    ui->Shape3->setAccessibleDescription(ui->Shape3->brushColor() == toQColor(clRed) ? tr("LED2: on")
+                                                                                     : tr("LED2: off"));
 }
 
 void TForm1::Liga_LEDClick()
@@ -95,7 +103,8 @@ void TForm1::Button2Click()
 {
     guarded([&] {
         beginRequest(*ui->ComPort1);
-        showText(ui->Edit3, measurementRequestText(ui->ComboBox1->currentText()));
+        // Shown as the code page carries it, each character it lacks as "?", so box and line agree.
+        showText(ui->Edit3, fromCp1252(toCp1252(measurementRequestText(ui->ComboBox1->currentText()))));
         // What goes on the line is what the operator sees as sent.
         finishRequest(*ui->ComPort1, RequestKind::Measurement, toCp1252(ui->Edit3->text()));
     });
@@ -113,25 +122,40 @@ void TForm1::BitBtn1Click()
 
 void TForm1::ComPort1RxChar(QObject*, int)
 {
-    guarded([&] {
-        std::visit(Overloaded{
-                       [](std::monostate) {},
-                       [&](const SensorCountReply& reply) {
-                           showText(ui->Edit2, reply.text);
-                           if (reply.count)
-                               showSensorCount(*reply.count);
-                       },
-                       [&](const TemperatureReply& reply) { showText(ui->Edit1, reply.text); },
-                   },
-                   receiveStep(*ui->ComPort1));
-    });
+    guarded([&] { std::visit([this](const auto& reply) { showReply(reply); }, receiveStep(*ui->ComPort1)); });
+}
+
+void TForm1::showReply(std::monostate) {}
+
+void TForm1::showReply(const SensorCountReply& reply)
+{
+    showText(ui->Edit2, reply.text);
+    if (reply.count)
+        showSensorCount(*reply.count);
+}
+
+void TForm1::showReply(const TemperatureReply& reply)
+{
+    showText(ui->Edit1, reply.text);
 }
 
 void TForm1::showSensorCount(int count)
 {
     // Lamps above the count go dark again, so the row never shows sensors the board has lost.
-    for (int slot = 0; slot < static_cast<int>(sensorLamps_.size()); ++slot)
-        sensorLamps_[static_cast<std::size_t>(slot)]->setBrushColor(toQColor(slot < count ? clRed : clBlack));
+    for (int slot = 0; slot < static_cast<int>(sensorLamps_.size()); ++slot) {
+        TShape* lamp = sensorLamps_[static_cast<std::size_t>(slot)];
+        const bool active = slot < count;
+        lamp->setBrushColor(toQColor(active ? clRed : clBlack));
+        lamp->setAccessibleDescription(active ? tr("Sensor %1: active").arg(slot + 1)
+                                              : tr("Sensor %1: not active").arg(slot + 1));
+    }
+}
+
+void TForm1::ComPort1OpenChanged(bool open)
+{
+    // The lamp names itself after its state; the window keeps the name to what it is.
+    ui->ComLed1->setAccessibleName(tr("Port"));
+    ui->ComLed1->setAccessibleDescription(open ? tr("Port: open") : tr("Port: closed"));
 }
 
 void TForm1::ComPort1LineFailed(const QString& message)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Colors.h"
+#include "Protocol.h"
 
 #include <QWidget>
 
@@ -37,9 +38,14 @@ private slots:
     void Timer1Timer();
     void ComPort1RxChar(QObject* Sender, int Count);
     void ComPort1LineFailed(const QString& message);
+    void ComPort1OpenChanged(bool open);
 
 private:
     void switchLed(calimbra::TColor led1Color, calimbra::TColor led2Color);
+    void describeLeds();
+    void showReply(std::monostate);
+    void showReply(const calimbra::SensorCountReply& reply);
+    void showReply(const calimbra::TemperatureReply& reply);
     void showSensorCount(int count);
     void showDate();
 
