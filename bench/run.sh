@@ -10,6 +10,7 @@ build="$root/build-bench"
 "$root/scripts/build.sh" "$build" -DCMAKE_BUILD_TYPE=Release -DCALIMBRA_BUILD_BENCHMARKS=ON -DBUILD_TESTING=OFF \
     >/dev/null
 
+. "$root/scripts/lib/virtual-display.sh"
 work=$(mktemp -d)
 cleanup() {
     kill "${board_pid:-}" "${xvfb_pid:-}" 2>/dev/null || true
@@ -19,15 +20,9 @@ trap cleanup EXIT
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-export DISPLAY=":$(cat "$work/display")"
-
-"$build/tools/calimbra-simboard" >"$work/board" &
-board_pid=$!
-for _ in $(seq 100); do [ -s "$work/board" ] && break; sleep 0.05; done
-port=$(head -n 1 "$work/board")
+start_virtual_display "$work"
+start_simulated_board "$build/tools/calimbra-simboard" "$work"
+port=$board_port
 
 rows="$work/rows"
 echo "Start-up and memory (${RUNS:-15} pairs)..." >&2

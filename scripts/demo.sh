@@ -9,6 +9,7 @@ build="$root/build"
 "$root/scripts/install-deps.sh"
 "$root/scripts/build.sh" "$build"
 
+. "$root/scripts/lib/virtual-display.sh"
 work=$(mktemp -d)
 cleanup() {
     [ -n "${board_pid:-}" ] && kill "$board_pid" 2>/dev/null || true
@@ -18,10 +19,8 @@ cleanup() {
 trap cleanup EXIT
 
 # Paced at 9600 baud and split into pieces as a USB adapter delivers them.
-"$build/tools/calimbra-simboard" --sensors 5 --baud 9600 --chunk 4 --gap 8 --log - >"$work/board" &
-board_pid=$!
-for _ in $(seq 50); do [ -s "$work/board" ] && break; sleep 0.1; done
-port=$(head -n 1 "$work/board")
+start_simulated_board "$build/tools/calimbra-simboard" "$work" --sensors 5 --baud 9600 --chunk 4 --gap 8 --log -
+port=$board_port
 echo "Simulated board on $port"
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
@@ -31,10 +30,7 @@ fi
 
 echo "No display found: running on a virtual display; screenshots go to $build/demo/"
 mkdir -p "$build/demo"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$work/display")"
+start_virtual_display "$work"
 
 "$build/app/calimbra" --port "$port" &
 app_pid=$!

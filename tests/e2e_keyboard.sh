@@ -3,29 +3,30 @@
 # simulated board with replies paced at 9600 baud and split into pieces.
 # Usage: e2e_keyboard.sh <calimbra> <calimbra-simboard>
 set -euo pipefail
+# shellcheck source-path=SCRIPTDIR/../scripts/lib
+# shellcheck source=virtual-display.sh
+. "$(dirname "$0")/../scripts/lib/virtual-display.sh"
+run_in_own_process_group "$0" "$@"
 app=$1
 simboard=$2
 work=$(mktemp -d)
 cleanup() {
-    kill "${app_pid:-}" "${board_pid:-}" "${xvfb_pid:-}" 2>/dev/null || true
+    end_process_group
     rm -rf "$work"
 }
 trap cleanup EXIT
+trap 'exit 143' TERM INT HUP
 fail() { echo "FAIL: $*" >&2; echo "board log:" >&2; cat "$work/requests.log" >&2 || true; exit 1; }
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-export DISPLAY=":$(cat "$work/display")"
+start_virtual_display "$work"
+start_simulated_board "$simboard" "$work" --sensors 6 --baud 9600 --chunk 3 --gap 12 --log "$work/requests.log"
 
-"$simboard" --sensors 6 --baud 9600 --chunk 3 --gap 12 --log "$work/requests.log" >"$work/board" &
-board_pid=$!
-for _ in $(seq 100); do [ -s "$work/board" ] && break; sleep 0.05; done
-
-"$app" --port "$(head -n 1 "$work/board")" &
+"$app" --port "$board_port" &
 app_pid=$!
-window=$(timeout 20 xdotool search --sync --name "Calimbra 1-Wire" | head -n 1)
+window=$(timeout 20 xdotool search --sync --name "Calimbra 1-Wire" | head -n 1) || fail "no window appeared"
 xdotool windowfocus --sync "$window"
+title=$(xdotool getwindowname "$window")
+[ "$title" = "Calimbra 1-Wire com controlador PIC" ] || fail "the window is titled '$title'"
 eval "$(xdotool getwindowgeometry --shell "$window")" # X, Y: the window's client area
 
 # Colour of a client-area pixel, as "r,g,b".
