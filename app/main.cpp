@@ -39,10 +39,10 @@ bool displayIsMissing(const QCommandLineParser& parser)
 
 // A display that is named but cannot be reached ends in a fatal message, advising a reinstall,
 // while the application starts; this says instead what is missing.
-void explainFatalStart(QtMsgType type, const QMessageLogContext&, const QString& message)
+void explainFatalStart(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
     if (type != QtFatalMsg) {
-        std::fputs(qPrintable(message + u'\n'), stderr);
+        std::fputs(qPrintable(qFormatLogMessage(type, context, message) + u'\n'), stderr);
         return;
     }
     reportNoDisplay();
