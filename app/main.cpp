@@ -1,11 +1,13 @@
 #include "CalimbraUnit1.h"
 #include "ErrorHandler.h"
 #include "Fonts.h"
+#include "UnixSignals.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QIcon>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -125,7 +127,16 @@ int main(int argc, char* argv[])
         if (parser.isSet(port))
             Form1.usePort(parser.value(port));
         Form1.show();
-        return QApplication::exec();
+        // Ended from outside: the window still closes the port, so no lock or exclusive hold is left.
+        int signalled = 0;
+        const calimbra::UnixSignalWatcher stopSignals{SIGINT, SIGTERM, SIGHUP};
+        QObject::connect(&stopSignals, &calimbra::UnixSignalWatcher::received, &app,
+                         [&signalled](int number) {
+                             signalled = number;
+                             QApplication::quit();
+                         });
+        const int status = QApplication::exec();
+        return signalled != 0 ? calimbra::UnixSignalWatcher::exitStatus(signalled) : status;
     } catch (...) {
         // Start-up failed: shown like any other error, and reported to the shell as a failure.
         calimbra::ErrorHandler::instance().handle(std::current_exception());

@@ -1,5 +1,6 @@
 #include "OpenFailure.h"
 
+#include "ComError.h"
 #include "PortName.h"
 
 #include <QCoreApplication>
@@ -9,6 +10,7 @@
 
 #ifdef Q_OS_UNIX
 #include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -28,33 +30,6 @@ QString portLabel(const QString& portName, const QString& path)
     return shownName == shownPath ? shownName : QStringLiteral("%1 (%2)").arg(shownName, shownPath);
 }
 
-#ifdef Q_OS_UNIX
-// Serial programs on Linux leave "LCK..<name>" in one of these folders while they hold a port.
-std::optional<LockOwner> findLockOwner(const QString& path)
-{
-    QString name = path.startsWith(QLatin1String("/dev/")) ? path.mid(5) : path;
-    name.replace(u'/', u'_');
-    const QStringList folders = {QStringLiteral("/var/lock"), QStringLiteral("/etc/locks"),
-                                 QStringLiteral("/var/spool/locks"), QStringLiteral("/var/spool/uucp"),
-                                 QDir::tempPath()};
-    for (const QString& folder : folders) {
-        QFile lock(folder + QStringLiteral("/LCK..") + name);
-        if (!lock.open(QIODevice::ReadOnly))
-            continue;
-        const QList<QByteArray> lines = lock.read(4096).split('\n');
-        bool isNumber = false;
-        const qint64 pid = lines.value(0).trimmed().toLongLong(&isNumber);
-        if (!isNumber || pid <= 0 || !QFileInfo::exists(QStringLiteral("/proc/%1").arg(pid)))
-            continue;
-        QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
-        QString program = comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll().trimmed())
-                                                         : QString::fromLocal8Bit(lines.value(1).trimmed());
-        return LockOwner{pid, program};
-    }
-    return std::nullopt;
-}
-#endif
-
 } // namespace
 
 DeviceFacts inspectDevice(const QString& path)
@@ -69,11 +44,39 @@ DeviceFacts inspectDevice(const QString& path)
     facts.accessible = ::access(local.constData(), R_OK | W_OK) == 0;
     if (const group* owner = ::getgrgid(status.st_gid))
         facts.group = QString::fromLocal8Bit(owner->gr_name);
-    facts.lockOwner = findLockOwner(path);
+    if (const passwd* owner = ::getpwuid(status.st_uid))
+        facts.owner = QString::fromLocal8Bit(owner->pw_name);
+    facts.groupMayReadWrite = (status.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP);
+    try {
+        facts.lockOwner = liveLockOwner(lockFileNames(path), true);
+    } catch (const ComError&) {
+        // Only describing the failure here; the lock's trouble is told when the port is opened.
+    }
 #else
     facts.exists = true;
 #endif
     return facts;
+}
+
+bool isDeviceGroup(const DeviceFacts& facts)
+{
+    static const QStringList administrators = {QStringLiteral("root"), QStringLiteral("wheel"),
+                                               QStringLiteral("sudo"), QStringLiteral("adm")};
+    return facts.groupMayReadWrite && !facts.group.isEmpty() && !administrators.contains(facts.group);
+}
+
+bool lockNameTooLong(const QString& path)
+{
+    constexpr qsizetype kLongestFileName = 255;
+    return QFile::encodeName(lockFileName(path)).size() > kLongestFileName;
+}
+
+QString lockNameTooLongMessage(const QString& portName, const QString& path)
+{
+    return tr("Serial port %1 cannot be opened by this name: its lock file would need a name longer than the "
+              "255 characters a file name may have. Use a shorter path, for instance a symbolic link "
+              "(ln -s PATH /tmp/ttyBoard).")
+        .arg(portLabel(portName, path));
 }
 
 QString openFailureMessage(const QString& portName, const QString& path, QSerialPort::SerialPortError error,
@@ -86,10 +89,16 @@ QString openFailureMessage(const QString& portName, const QString& path, QSerial
             .arg(port);
     }
     if (!facts.accessible) {
-        const QString group = facts.group.isEmpty() ? QStringLiteral("dialout") : facts.group;
-        return tr("Permission denied for serial port %1. The device belongs to the group \"%2\"; add your "
-                  "user to it (sudo usermod -aG %2 $USER), then log out and log in again.")
-            .arg(port, group);
+        if (isDeviceGroup(facts)) {
+            return tr("Permission denied for serial port %1. The device belongs to the group \"%2\"; add "
+                      "your "
+                      "user to it (sudo usermod -aG %2 $USER), then log out and log in again.")
+                .arg(port, facts.group);
+        }
+        return tr("Permission denied for serial port %1. Only its owner \"%2\" may use the device. Ask your "
+                  "administrator to give it to a group such as \"dialout\" with read and write access "
+                  "(a udev rule with GROUP=\"dialout\", MODE=\"0660\"), then add your user to that group.")
+            .arg(port, facts.owner.isEmpty() ? QStringLiteral("root") : facts.owner);
     }
     if (error == QSerialPort::PermissionError) {
         if (facts.lockOwner) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PortLock.h"
+
 #include <QSerialPort>
 #include <QString>
 
@@ -9,19 +11,23 @@ namespace calimbra {
 
 // Qt reports a port held by another program and a device the user may not open with the same
 // error, so the cause is told apart from what the file system shows.
-struct LockOwner
-{
-    qint64 pid = 0;
-    QString program;
-};
-
 struct DeviceFacts
 {
     bool exists = false;
     bool accessible = true; // this user may read and write the node
+    QString owner;          // the user that owns the node
     QString group;          // the group that owns the node
+    bool groupMayReadWrite = true;
     std::optional<LockOwner> lockOwner;
 };
+
+// Joining a group is advice worth giving only for a group that exists to share devices: one that
+// may read and write the node and is not an administrators' group.
+[[nodiscard]] bool isDeviceGroup(const DeviceFacts& facts);
+
+// Longer lock names than a file system takes make Qt report the port as in use.
+[[nodiscard]] bool lockNameTooLong(const QString& path);
+[[nodiscard]] QString lockNameTooLongMessage(const QString& portName, const QString& path);
 
 [[nodiscard]] DeviceFacts inspectDevice(const QString& path);
 

@@ -6,9 +6,11 @@
 #include "PortName.h"
 
 #include <QCoreApplication>
+#include <QScopedValueRollback>
 
 #include <algorithm>
 #include <thread>
+#include <utility>
 
 #ifdef Q_OS_UNIX
 #include <sys/ioctl.h>
@@ -35,30 +37,6 @@ bool isLineFailure(QSerialPort::SerialPortError error)
 }
 
 } // namespace
-
-// Marks a call in progress: a line failure raised inside it is thrown by the call itself
-// instead of being reported a second time through lineFailed.
-class TComPort::Operation
-{
-public:
-    explicit Operation(TComPort& port) : port_(port)
-    {
-        if (port_.operationDepth_++ == 0)
-            port_.operationFailure_.reset();
-    }
-    ~Operation() { --port_.operationDepth_; }
-    Operation(const Operation&) = delete;
-    Operation& operator=(const Operation&) = delete;
-
-    void throwIfFailed() const
-    {
-        if (port_.operationFailure_)
-            throw ComError(*port_.operationFailure_);
-    }
-
-private:
-    TComPort& port_;
-};
 
 TComPort::TComPort(QObject* parent) : QObject(parent)
 {
@@ -133,6 +111,9 @@ void TComPort::Open()
         return;
     calimbra::checkPortName(settings_.portName);
     const QString path = systemLocation();
+    if (calimbra::lockNameTooLong(path))
+        throw ComError(calimbra::lockNameTooLongMessage(settings_.portName, path));
+    refuseLockedPort(path);
     port_.setPortName(path);
     port_.setBaudRate(settings_.baudRate);
     port_.setDataBits(settings_.dataBits);
@@ -146,8 +127,28 @@ void TComPort::Open()
         throw ComError(calimbra::openFailureMessage(settings_.portName, path, error, systemText,
                                                     calimbra::inspectDevice(path)));
     }
+    // Qt locks the name it was given; a lock under the resolved name too lets an instance that
+    // reaches the device through another symlink see that it is taken.
+    const QStringList names = calimbra::lockFileNames(path);
+    if (names.size() > 1 && !ownLock_.acquire(names.last())) {
+        port_.close();
+        refuseLockedPort(path);
+        throw ComError(
+            tr("Serial port %1 is in use by another program. Close it and try again.").arg(label()));
+    }
     holdModemLinesLow();
+    openedAt_.start();
     emit openChanged(true);
+}
+
+void TComPort::refuseLockedPort(const QString& path)
+{
+    if (const auto owner = calimbra::liveLockOwner(calimbra::lockFileNames(path))) {
+        throw ComError(
+            tr("Serial port %1 is in use by another program (%2, process %3). Close it and try again.")
+                .arg(label(), owner->program)
+                .arg(owner->pid));
+    }
 }
 
 void TComPort::holdModemLinesLow()
@@ -173,6 +174,8 @@ void TComPort::Close()
     stopReporting();
     port_.close();
     port_.clearError();
+    ownLock_.release();
+    openedAt_.invalidate();
     emit openChanged(false);
 }
 
@@ -180,6 +183,12 @@ void TComPort::requireOpen() const
 {
     if (!isOpen())
         throw ComError(tr("Serial port %1 is not open.").arg(label()));
+}
+
+void TComPort::throwIfLineFailed()
+{
+    if (auto failure = std::exchange(operationFailure_, std::nullopt))
+        throw ComError(*failure);
 }
 
 void TComPort::ClearBuffer(bool input, bool output)
@@ -195,11 +204,12 @@ void TComPort::ClearBuffer(bool input, bool output)
         directions |= QSerialPort::Output;
     if (!directions)
         return;
-    Operation operation(*this);
+    const QScopedValueRollback inOperation(inOperation_, true);
+    operationFailure_.reset();
     if (input)
         stopReporting();
     const bool cleared = port_.clear(directions);
-    operation.throwIfFailed();
+    throwIfLineFailed();
     if (!cleared)
         throw ComError(
             tr("Could not clear the buffers of serial port %1: %2.").arg(label(), port_.errorString()));
@@ -222,10 +232,13 @@ qint64 TComPort::Read(std::span<char> into)
 qint64 TComPort::Write(QByteArrayView bytes)
 {
     requireOpen();
-    Operation operation(*this);
-    const auto deadline = steady_clock::now() + kWriteTimeout + 2 * bytes.size() * characterTime();
+    const QScopedValueRollback inOperation(inOperation_, true);
+    operationFailure_.reset();
+    const auto started = steady_clock::now();
+    const auto deadline = started + kWriteTimeout;
+    const qint64 queuedBefore = port_.bytesToWrite() + queuedOutput();
     const qint64 accepted = port_.write(bytes.data(), bytes.size());
-    operation.throwIfFailed();
+    throwIfLineFailed();
     if (accepted != bytes.size())
         throw ComError(tr("Could not write to serial port %1: %2.").arg(label(), port_.errorString()));
 
@@ -233,22 +246,46 @@ qint64 TComPort::Write(QByteArrayView bytes)
     while (port_.bytesToWrite() > 0) {
         const auto left = duration_cast<milliseconds>(deadline - steady_clock::now());
         const bool progressed = left.count() > 0 && port_.waitForBytesWritten(static_cast<int>(left.count()));
-        operation.throwIfFailed();
+        throwIfLineFailed();
         if (!progressed && port_.bytesToWrite() > 0) {
             if (port_.error() != QSerialPort::TimeoutError && port_.error() != QSerialPort::NoError)
                 throw ComError(
                     tr("Could not write to serial port %1: %2.").arg(label(), port_.errorString()));
-            port_.clearError();
-            port_.clear(QSerialPort::Output);
-            throw ComError(tr("Serial port %1 did not take the request within %2 ms; nothing more was sent. "
-                              "Check the flow control setting and the cable.")
-                               .arg(label())
-                               .arg(kWriteTimeout.count()));
+            failWrite(started, bytes.size(), queuedBefore);
         }
     }
-    drainOutput(deadline);
-    operation.throwIfFailed();
+    if (!drainOutput(deadline))
+        failWrite(started, bytes.size(), queuedBefore);
+    throwIfLineFailed();
     return accepted;
+}
+
+void TComPort::failWrite(steady_clock::time_point started, qint64 requestSize, qint64 queuedBefore)
+{
+    // The port must be unblocked for the next request, and the driver cannot drop only this
+    // request's bytes: whatever still waits is discarded, and the message says whose it was.
+    const qint64 waiting = port_.bytesToWrite() + queuedOutput();
+    port_.clearError();
+    port_.clear(QSerialPort::Output);
+    const qint64 waited = duration_cast<milliseconds>(steady_clock::now() - started).count();
+    const qint64 ownUnsent = std::min(waiting, requestSize);
+    const qint64 earlierUnsent = std::min(queuedBefore, waiting - ownUnsent);
+    QString message = ownUnsent >= requestSize
+                          ? tr("Serial port %1 did not take the request in %2 ms; it was not sent.")
+                                .arg(label())
+                                .arg(waited)
+                          : tr("Serial port %1 did not take the whole request in %2 ms; its last %3 of %4 "
+                               "bytes were not sent.")
+                                .arg(label())
+                                .arg(waited)
+                                .arg(ownUnsent)
+                                .arg(requestSize);
+    if (earlierUnsent > 0)
+        message +=
+            u' ' +
+            tr("%1 bytes of earlier requests that were still waiting were discarded too.").arg(earlierUnsent);
+    message += u' ' + tr("Check the flow control setting and the cable.");
+    throw ComError(message);
 }
 
 int TComPort::queuedOutput() const
@@ -261,20 +298,16 @@ int TComPort::queuedOutput() const
     return 0;
 }
 
-void TComPort::drainOutput(steady_clock::time_point deadline)
+bool TComPort::drainOutput(steady_clock::time_point deadline)
 {
     // Wait until the driver has sent the bytes, so that closing or reconfiguring the port next
     // cannot cut them off; bounded, since flow control may hold them back indefinitely.
-    for (int queued = queuedOutput(); queued > 0; queued = queuedOutput()) {
-        if (steady_clock::now() >= deadline) {
-            port_.clear(QSerialPort::Output);
-            throw ComError(tr("Serial port %1 did not send %2 queued bytes in time; they were discarded. "
-                              "Check the flow control setting and the cable.")
-                               .arg(label())
-                               .arg(queued));
-        }
+    while (queuedOutput() > 0) {
+        if (steady_clock::now() >= deadline)
+            return false;
         std::this_thread::sleep_for(std::max<microseconds>(characterTime(), microseconds{200}));
     }
+    return true;
 }
 
 void TComPort::ShowSetupDialog(QWidget* parent)
@@ -301,11 +334,9 @@ void TComPort::onReadyRead()
     if (!unreportedSince_.isValid())
         unreportedSince_.start();
     const auto waited = duration_cast<microseconds>(nanoseconds{unreportedSince_.nsecsElapsed()});
-    if (waited >= longest) {
-        reportArrival();
-        return;
-    }
-    const auto wait = std::min(gap, longest - waited);
+    // Always through the timer, so that the report reaches the window from the event loop and
+    // never from inside a port call that let readyRead through (waitForBytesWritten does).
+    const auto wait = waited >= longest ? microseconds{0} : std::min(gap, longest - waited);
     reportTimer_.start(duration_cast<milliseconds>(wait + microseconds{999}));
 }
 
@@ -327,12 +358,27 @@ void TComPort::onErrorOccurred(QSerialPort::SerialPortError error)
 {
     if (!isLineFailure(error) || !isOpen())
         return;
-    const QString message = tr("The connection on serial port %1 was lost (%2). The port has been closed; "
-                               "check the cable or adapter, then send the request again.")
-                                .arg(label(), port_.errorString());
+    // Qt's text for a hang-up is whatever errno last held (often our own modem-line ioctl), so the
+    // cause is named here: a read that ends the file is a device that hung up or went away.
+    const bool justOpened = openedAt_.isValid() && openedAt_.elapsed() < kFreshOpen.count();
+    QString message;
+    if (justOpened) {
+        message = tr("Serial port %1 failed right after it was opened. Another program (a terminal such as "
+                     "screen or minicom) may be using it, or the device was disconnected; close that program "
+                     "or check the cable, then send the request again.")
+                      .arg(label());
+    } else if (error == QSerialPort::ReadError || error == QSerialPort::ResourceError) {
+        message = tr("The device on serial port %1 hung up or was disconnected. The port has been closed; "
+                     "check the cable or adapter, then send the request again.")
+                      .arg(label());
+    } else {
+        message = tr("The connection on serial port %1 was lost (%2). The port has been closed; check the "
+                     "cable or adapter, then send the request again.")
+                      .arg(label(), port_.errorString());
+    }
     // Closing at once ends the flood of errors Qt raises while a hung-up device stays open.
     Close();
-    if (operationDepth_ > 0) {
+    if (inOperation_) {
         operationFailure_ = message;
         return;
     }

@@ -2,6 +2,7 @@
 
 #include "ComPortSettings.h"
 #include "PortIo.h"
+#include "PortLock.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -35,8 +36,12 @@ public:
     static constexpr std::chrono::milliseconds kLongestReportDelay{250};
     // Bytes held between two reports; beyond this the kernel holds them or the driver drops them.
     static constexpr qint64 kReadBufferLimit = 64 * 1024;
-    // How long a write may wait for the device to take its bytes (flow control can stop it).
+    // How long a write may wait in all for the device to take its bytes (flow control can stop it);
+    // the window does not answer meanwhile, and a request to the board is a few bytes.
     static constexpr std::chrono::milliseconds kWriteTimeout{2000};
+    // A line that fails this soon after opening is more likely shared with another program than
+    // unplugged.
+    static constexpr std::chrono::milliseconds kFreshOpen{1000};
 
     explicit TComPort(QObject* parent = nullptr);
     ~TComPort() override;
@@ -83,8 +88,6 @@ signals:
     void lineFailed(const QString& message);
 
 private:
-    class Operation;
-
     template <typename T>
     void change(T calimbra::ComPortSettings::*setting, const T& value)
     {
@@ -100,8 +103,13 @@ private:
     void holdModemLinesLow();
     // Bytes the driver holds that have not left yet.
     [[nodiscard]] int queuedOutput() const;
-    void drainOutput(std::chrono::steady_clock::time_point deadline);
+    // True when everything left; false when the deadline came first.
+    [[nodiscard]] bool drainOutput(std::chrono::steady_clock::time_point deadline);
+    [[noreturn]] void failWrite(std::chrono::steady_clock::time_point started, qint64 requestSize,
+                                qint64 queuedBefore);
     void requireOpen() const;
+    void throwIfLineFailed();
+    void refuseLockedPort(const QString& path);
     [[nodiscard]] std::chrono::microseconds characterTime() const;
     [[nodiscard]] QString label() const;
 
@@ -109,6 +117,9 @@ private:
     calimbra::ComPortSettings settings_;
     QTimer reportTimer_;
     QElapsedTimer unreportedSince_;
-    int operationDepth_ = 0;
+    QElapsedTimer openedAt_;
+    calimbra::OwnPortLock ownLock_;
+    // Set while Write or ClearBuffer runs: a line failure inside them is thrown by the call itself.
+    bool inOperation_ = false;
     std::optional<QString> operationFailure_;
 };

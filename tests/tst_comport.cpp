@@ -8,6 +8,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -69,6 +72,8 @@ private slots:
     void openFailuresNameTheCause_data();
     void openFailuresNameTheCause();
     void portHeldByAnotherOpener();
+    void otherProgramsLocksAreRespected_data();
+    void otherProgramsLocksAreRespected();
     void newSettingsReachTheLine();
     void setupDialogAppliesOnlyOnOk();
 };
@@ -327,6 +332,62 @@ void ComPortTest::portHeldByAnotherOpener()
     holder.Close();
     port.Open();
     QVERIFY(port.isOpen());
+}
+
+void ComPortTest::otherProgramsLocksAreRespected_data()
+{
+    QTest::addColumn<QByteArray>("format"); // %1 is the PID
+    QTest::addColumn<bool>("alive");
+
+    QTest::newRow("lockdev, running") << QByteArray("%1\n") << true;
+    QTest::newRow("pid program user, running") << QByteArray("%1 minicom root\n") << true;
+    QTest::newRow("Qt 5 lines, running") << QByteArray("%1\nputty\nhost\n") << true;
+    QTest::newRow("lockdev, ended a moment ago") << QByteArray("%1\n") << false;
+}
+
+void ComPortTest::otherProgramsLocksAreRespected()
+{
+    QFETCH(QByteArray, format);
+    QFETCH(bool, alive);
+    const QDir locks(QStringLiteral("/var/lock"));
+    if (!QFileInfo(locks.path()).isWritable())
+        QSKIP("needs a lock folder this user may write");
+
+    QProcess other;
+    other.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+    QVERIFY(other.waitForStarted());
+    const qint64 pid = other.processId();
+    if (!alive) {
+        other.kill();
+        other.waitForFinished();
+    }
+    // Locked under the device's own name, reached through a symlink, the way a second program
+    // using the stable by-id name would meet it.
+    PtyPair pty;
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("ttyBoard"));
+    QVERIFY(QFile::link(pty.slavePath(), link));
+    const QString lockPath =
+        locks.filePath(QStringLiteral("LCK..") + pty.slavePath().mid(5).replace(u'/', u'_'));
+    QFile lock(lockPath);
+    QVERIFY(lock.open(QIODevice::WriteOnly | QIODevice::NewOnly));
+    lock.write(QString::fromLatin1(format).arg(QString::number(pid).rightJustified(10)).toLatin1());
+    lock.close();
+
+    TComPort port;
+    port.setPortName(link);
+    if (alive) {
+        const QString message = openFailure(port);
+        QVERIFY2(message.contains(QStringLiteral("in use by another program (sleep, process %1)").arg(pid)),
+                 qPrintable(message));
+        QVERIFY(QFile::exists(lockPath));
+        QFile::remove(lockPath);
+    } else {
+        port.Open();
+        QVERIFY(port.isOpen());
+        port.Close();
+        QVERIFY(!QFile::exists(lockPath));
+    }
 }
 
 void ComPortTest::newSettingsReachTheLine()

@@ -17,6 +17,8 @@ private slots:
     void rejectedNames();
     void openFailureMessages_data();
     void openFailureMessages();
+    void permissionAdvice_data();
+    void permissionAdvice();
 };
 
 void PortNamesTest::systemLocations_data()
@@ -123,6 +125,39 @@ void PortNamesTest::openFailureMessages()
                                                QStringLiteral("Input/output error"), facts);
     for (const QString& part : expected)
         QVERIFY2(message.contains(part), qPrintable(message));
+}
+
+void PortNamesTest::permissionAdvice_data()
+{
+    QTest::addColumn<QString>("group");
+    QTest::addColumn<bool>("groupMayReadWrite");
+    QTest::addColumn<QString>("advice");
+
+    QTest::newRow("dialout 0660") << "dialout" << true << "sudo usermod -aG dialout $USER";
+    QTest::newRow("uucp 0660") << "uucp" << true << "sudo usermod -aG uucp $USER";
+    QTest::newRow("root 0600") << "root" << false << "Only its owner \"root\"";
+    QTest::newRow("root 0660") << "root" << true << "udev rule";
+    QTest::newRow("wheel 0660") << "wheel" << true << "udev rule";
+    QTest::newRow("dialout 0640") << "dialout" << false << "udev rule";
+}
+
+void PortNamesTest::permissionAdvice()
+{
+    QFETCH(QString, group);
+    QFETCH(bool, groupMayReadWrite);
+    QFETCH(QString, advice);
+
+    DeviceFacts facts;
+    facts.exists = true;
+    facts.accessible = false;
+    facts.owner = QStringLiteral("root");
+    facts.group = group;
+    facts.groupMayReadWrite = groupMayReadWrite;
+    const QString message = openFailureMessage(QStringLiteral("COM1"), QStringLiteral("/dev/ttyS0"),
+                                               QSerialPort::PermissionError, QString(), facts);
+    QVERIFY2(message.contains(advice), qPrintable(message));
+    // Joining an administrators' group, or one that may not use the device, is never advised.
+    QCOMPARE(message.contains(QLatin1String("usermod")), advice.contains(QLatin1String("usermod")));
 }
 
 QTEST_GUILESS_MAIN(PortNamesTest)
