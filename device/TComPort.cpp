@@ -1,7 +1,6 @@
 #include "TComPort.h"
 
 #include "ComError.h"
-#include "ComSetupDialog.h"
 #include "OpenFailure.h"
 #include "PortName.h"
 
@@ -308,13 +307,6 @@ bool TComPort::drainOutput(steady_clock::time_point deadline)
         std::this_thread::sleep_for(std::max<microseconds>(characterTime(), microseconds{200}));
     }
     return true;
-}
-
-void TComPort::ShowSetupDialog(QWidget* parent)
-{
-    calimbra::ComSetupDialog dialog(settings_, parent);
-    if (dialog.exec() == QDialog::Accepted)
-        setSettings(dialog.settings());
 }
 
 microseconds TComPort::characterTime() const

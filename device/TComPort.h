@@ -76,7 +76,8 @@ public:
     qint64 Read(std::span<char> into) override;
     qint64 Write(QByteArrayView bytes) override;
 
-    // Modal; OK applies the chosen settings for this run, Cancel changes nothing.
+    // Modal; OK applies the chosen settings for this run, Cancel changes nothing. Defined with the
+    // dialog in calimbra_portwidgets, so programs without a window do not link widgets.
     void ShowSetupDialog(QWidget* parent = nullptr);
 
 signals:

@@ -37,7 +37,6 @@ TForm1::TForm1(QWidget* owner) : QWidget(owner), ui(std::make_unique<Ui::TForm1>
                                             static_cast<int>(measurementRequestText(QStringView()).size()));
     showSensorCount(0);
     describeLeds();
-    ComPort1OpenChanged(false);
     showDate();
 }
 
@@ -149,13 +148,6 @@ void TForm1::showSensorCount(int count)
         lamp->setAccessibleDescription(active ? tr("Sensor %1: active").arg(slot + 1)
                                               : tr("Sensor %1: not active").arg(slot + 1));
     }
-}
-
-void TForm1::ComPort1OpenChanged(bool open)
-{
-    // The lamp names itself after its state; the window keeps the name to what it is.
-    ui->ComLed1->setAccessibleName(tr("Port"));
-    ui->ComLed1->setAccessibleDescription(open ? tr("Port: open") : tr("Port: closed"));
 }
 
 void TForm1::ComPort1LineFailed(const QString& message)

@@ -38,7 +38,6 @@ private slots:
     void Timer1Timer();
     void ComPort1RxChar(QObject* Sender, int Count);
     void ComPort1LineFailed(const QString& message);
-    void ComPort1OpenChanged(bool open);
 
 private:
     void switchLed(calimbra::TColor led1Color, calimbra::TColor led2Color);

@@ -2,23 +2,17 @@
 
 #include <QWidget>
 
-// A lamp that shows whether a serial port is open. Bound to the port by connecting the port's
+// A red lamp that shows whether a serial port is open. Bound to the port by connecting the port's
 // openChanged(bool) to setLit(bool), so it follows every open, close and line failure by itself.
 class TComLed : public QWidget
 {
     Q_OBJECT
     Q_PROPERTY(bool lit READ isLit WRITE setLit)
-    Q_PROPERTY(Kind kind READ kind WRITE setKind)
 
 public:
-    enum class Kind { RedLight, GreenLight, YellowLight };
-    Q_ENUM(Kind)
-
     explicit TComLed(QWidget* parent = nullptr);
 
     [[nodiscard]] bool isLit() const { return lit_; }
-    [[nodiscard]] Kind kind() const { return kind_; }
-    void setKind(Kind kind);
     [[nodiscard]] QSize sizeHint() const override { return {25, 25}; }
 
 public slots:
@@ -29,5 +23,4 @@ protected:
 
 private:
     bool lit_ = false;
-    Kind kind_ = Kind::RedLight;
 };

@@ -1,5 +1,6 @@
 #include "ComSetupDialog.h"
 
+#include "TComPort.h"
 #include "ui_ComSetupDialog.h"
 
 #include <QIntValidator>
@@ -134,3 +135,11 @@ void ComSetupDialog::accept()
 }
 
 } // namespace calimbra
+
+// A member of the port, defined beside the dialog so that the port itself needs no widgets.
+void TComPort::ShowSetupDialog(QWidget* parent)
+{
+    calimbra::ComSetupDialog dialog(settings_, parent);
+    if (dialog.exec() == QDialog::Accepted)
+        setSettings(dialog.settings());
+}
