@@ -43,6 +43,7 @@ struct Options
     long baud = 0; // 0: bytes leave as fast as the pseudo-terminal takes them
     std::size_t chunk = 0;
     milliseconds gap{10};
+    milliseconds delay{0};
     std::string log;
     std::optional<double> hangupAfter;
     std::size_t floodBytes = 1 << 20;
@@ -70,6 +71,8 @@ Options:
   --baud RATE        pace reply bytes as a line at RATE baud does (10 bits a byte)
   --chunk N          split each reply into pieces of N bytes, as USB adapters do
   --gap MS           pause between pieces with --chunk (default 10 ms)
+  --delay MS         answer each request this late, as a board converting
+                     a temperature does (default 0; a DS18B20 takes up to 750)
   --log FILE         log each request received and each reply sent, a line each
                      ('-' for stderr), stamped with CLOCK_MONOTONIC seconds:
                      <seconds> <led|information|measurement|ignored> "<bytes received>"
@@ -124,13 +127,14 @@ long parseNumber(const char* text, const char* option, long low, long high)
 
 Options parseOptions(int argc, char** argv)
 {
-    enum { Sensors = 1, Link, Baud, Chunk, Gap, Log, Hangup, Flood, Seed, Help, Version };
+    enum { Sensors = 1, Link, Baud, Chunk, Gap, Delay, Log, Hangup, Flood, Seed, Help, Version };
     const option longOptions[] = {
         {"sensors", required_argument, nullptr, Sensors},
         {"link", required_argument, nullptr, Link},
         {"baud", required_argument, nullptr, Baud},
         {"chunk", required_argument, nullptr, Chunk},
         {"gap", required_argument, nullptr, Gap},
+        {"delay", required_argument, nullptr, Delay},
         {"log", required_argument, nullptr, Log},
         {"hangup-after", required_argument, nullptr, Hangup},
         {"flood", required_argument, nullptr, Flood},
@@ -157,6 +161,9 @@ Options parseOptions(int argc, char** argv)
             break;
         case Gap:
             options.gap = milliseconds{parseNumber(optarg, "gap", 0, 60'000)};
+            break;
+        case Delay:
+            options.delay = milliseconds{parseNumber(optarg, "delay", 0, 3'600'000)};
             break;
         case Log:
             options.log = optarg;
@@ -369,6 +376,8 @@ private:
     // Logged with the time its last byte went out.
     bool reply(const Bytes& bytes)
     {
+        if (options_.delay > milliseconds::zero() && !pause(options_.delay))
+            return false;
         if (!send(bytes, true))
             return false;
         log("sent", bytes, lastWrite_);

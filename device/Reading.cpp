@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: MIT
+#include "Reading.h"
+
+namespace calimbra {
+namespace {
+
+bool isDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
+} // namespace
+
+std::optional<double> temperatureValue(QStringView text)
+{
+    const qsizetype equals = text.indexOf(u'=');
+    if (equals < 0)
+        return std::nullopt;
+    const QStringView rest = text.mid(equals + 1);
+    for (qsizetype i = 0; i < rest.size(); ++i) {
+        qsizetype at = i;
+        const bool negative = rest[at] == u'-';
+        if (rest[at] == u'+' || negative)
+            ++at;
+        if (at >= rest.size() || !isDigit(rest[at]))
+            continue;
+        QString number;
+        while (at < rest.size() && isDigit(rest[at]))
+            number += rest[at++];
+        if (at + 1 < rest.size() && (rest[at] == u'.' || rest[at] == u',') && isDigit(rest[at + 1])) {
+            number += u'.';
+            ++at;
+            while (at < rest.size() && isDigit(rest[at]))
+                number += rest[at++];
+        }
+        bool ok = false;
+        const double value = number.toDouble(&ok);
+        if (!ok)
+            return std::nullopt;
+        return negative ? -value : value;
+    }
+    return std::nullopt;
+}
+
+} // namespace calimbra
