@@ -1,6 +1,7 @@
 #include "CalimbraUnit1.h"
 #include "ErrorHandler.h"
 #include "Fonts.h"
+#include "Translations.h"
 #include "UnixSignals.h"
 
 #include <QApplication>
@@ -100,11 +101,13 @@ int main(int argc, char* argv[])
 {
     describeApplication();
     QCommandLineParser parser;
-    const QCommandLineOption port = portOption();
+    QCommandLineOption port(QStringLiteral("port"));
     {
         // The command line is judged without a display: --help, --version and a mistyped option
         // answer in a terminal over ssh too.
         const QCoreApplication text(argc, argv);
+        calimbra::installTranslations();
+        port = portOption();            // its help in the user's language
         parseCommandLine(parser, port); // prints and exits for those
         if (displayIsMissing(parser)) {
             reportNoDisplay();
@@ -115,10 +118,11 @@ int main(int argc, char* argv[])
     const QtMessageHandler previousHandler = qInstallMessageHandler(explainFatalStart);
     QApplication app(argc, argv);
     qInstallMessageHandler(previousHandler);
+    calimbra::installTranslations();
     // The layout was fitted to Fusion; other styles draw its controls larger than their boxes.
     QApplication::setStyle(QStringLiteral("Fusion"));
     // No application display name: X11 window managers would show it after the window's own title.
-    QApplication::setDesktopFileName(QStringLiteral("calimbra"));
+    QApplication::setDesktopFileName(QStringLiteral("io.github.calimbra.Calimbra"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/calimbra.png")));
 
     calimbra::installFontSubstitutes();

@@ -26,7 +26,7 @@ namespace {
 
 QString tr(const char* text)
 {
-    return QCoreApplication::translate("calimbra-cli", text);
+    return QCoreApplication::translate("calimbra::cli", text);
 }
 
 void printOut(const QString& line)
@@ -46,6 +46,11 @@ void printError(const QString& message)
 QString timeText(const QDateTime& time)
 {
     return time.toString(Qt::ISODate);
+}
+
+QString noCountMessage(const QString& reply)
+{
+    return tr("The board's sensor-count reply \"%1\" carries no count.").arg(reply);
 }
 
 int statusOf(ConversationFailure failure)
@@ -134,7 +139,7 @@ private:
             return;
         }
         if (!reply.count) {
-            printError(tr("The board's sensor-count reply \"%1\" carries no count.").arg(reply.text));
+            printError(noCountMessage(reply.text));
             app_.exit(NoReply);
             return;
         }

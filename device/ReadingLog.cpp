@@ -54,6 +54,17 @@ QString systemError()
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
+QString cannotOpen(const QString& path)
+{
+    return tr("Could not open the log file %1: %2.").arg(path, systemError());
+}
+
+QString cannotWrite(const QString& path)
+{
+    const QString where = path.isEmpty() ? tr("standard output") : path;
+    return tr("Could not write to %1: %2.").arg(where, systemError());
+}
+
 } // namespace
 
 QByteArray logHeader(LogFormat format)
@@ -99,7 +110,7 @@ LogFile::LogFile(const QString& path, LogFormat format) : path_(path), format_(f
     }
     fd_ = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd_ < 0)
-        throw ComError(tr("Could not open the log file %1: %2.").arg(path, systemError()));
+        throw ComError(cannotOpen(path));
     ownsFd_ = true;
     // Locked while judging "empty", so that two loggers starting together write one header.
     ::flock(fd_, LOCK_EX);
@@ -138,8 +149,7 @@ void LogFile::writeWhole(const QByteArray& line)
         if (written < 0) {
             if (errno == EINTR)
                 continue;
-            const QString where = path_.isEmpty() ? tr("standard output") : path_;
-            throw ComError(tr("Could not write to %1: %2.").arg(where, systemError()));
+            throw ComError(cannotWrite(path_));
         }
         done += written;
     }

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "MonitorWindow.h"
+#include "Translations.h"
 #include "UnixSignals.h"
 
 #include <QApplication>
@@ -11,11 +12,6 @@
 #include <cstdlib>
 
 namespace {
-
-QString tr(const char* text)
-{
-    return QCoreApplication::translate("calimbra-monitor", text);
-}
 
 // Qt aborts when it cannot reach a display; one plain line says why instead.
 bool displayIsMissing()
@@ -35,27 +31,34 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationName(QStringLiteral("calimbra-monitor"));
     QCoreApplication::setApplicationVersion(QStringLiteral(CALIMBRA_VERSION));
     QCommandLineParser parser;
-    const QCommandLineOption port(QStringLiteral("port"),
-                                  tr("Serial port to use instead of the one remembered from the last run."),
-                                  tr("name"));
+    const QCommandLineOption port(
+        QStringLiteral("port"),
+        QCoreApplication::translate("calimbra-monitor",
+                                    "Serial port to use instead of the one remembered from the last run."),
+        QCoreApplication::translate("calimbra-monitor", "name"));
     {
         const QCoreApplication text(argc, argv);
-        parser.setApplicationDescription(tr(
+        calimbra::installTranslations();
+        parser.setApplicationDescription(QCoreApplication::translate(
+            "calimbra-monitor",
             "Live chart of the Calimbra board's temperature sensors, with a CSV record of every reading."));
         parser.addHelpOption();
         parser.addVersionOption();
         parser.addOption(port);
         parser.process(text);
         if (displayIsMissing()) {
-            std::fprintf(stderr, "%s\n",
-                         qPrintable(tr("calimbra-monitor: no display could be opened; set DISPLAY or "
-                                       "WAYLAND_DISPLAY, or run it from a desktop session.")));
+            std::fprintf(
+                stderr, "%s\n",
+                qPrintable(QCoreApplication::translate(
+                    "calimbra-monitor", "calimbra-monitor: no display could be opened; set DISPLAY or "
+                                        "WAYLAND_DISPLAY, or run it from a desktop session.")));
             return EXIT_FAILURE;
         }
     }
 
     QApplication app(argc, argv);
-    QApplication::setDesktopFileName(QStringLiteral("calimbra-monitor"));
+    calimbra::installTranslations();
+    QApplication::setDesktopFileName(QStringLiteral("io.github.calimbra.Monitor"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/calimbra-monitor.svg")));
     calimbra::MonitorWindow window;
     if (parser.isSet(port))
