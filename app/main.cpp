@@ -122,7 +122,7 @@ int main(int argc, char* argv[])
     // The layout was fitted to Fusion; other styles draw its controls larger than their boxes.
     QApplication::setStyle(QStringLiteral("Fusion"));
     // No application display name: X11 window managers would show it after the window's own title.
-    QApplication::setDesktopFileName(QStringLiteral("io.github.calimbra.Calimbra"));
+    QApplication::setDesktopFileName(QStringLiteral("io.github.calimbra.calimbra"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/calimbra.png")));
 
     calimbra::installFontSubstitutes();

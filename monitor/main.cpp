@@ -58,7 +58,7 @@ int main(int argc, char* argv[])
 
     QApplication app(argc, argv);
     calimbra::installTranslations();
-    QApplication::setDesktopFileName(QStringLiteral("io.github.calimbra.Monitor"));
+    QApplication::setDesktopFileName(QStringLiteral("io.github.calimbra.monitor"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/calimbra-monitor.svg")));
     calimbra::MonitorWindow window;
     if (parser.isSet(port))

@@ -7,7 +7,7 @@ seconds=${1:-60}
 shift || true
 build="$root/build-fuzz"
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCALIMBRA_HARDENING=OFF -DCMAKE_CXX_COMPILER=clang++ \
     -DCALIMBRA_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build" --target fuzz_receivestep
 
