@@ -6,7 +6,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build"
 
-"$root/scripts/install-deps.sh"
+"$root/scripts/install-deps.sh" --for demo
 "$root/scripts/build.sh" "$build"
 
 . "$root/scripts/lib/virtual-display.sh"

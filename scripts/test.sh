@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is needed, then runs every check; exits non-zero on the first failure:
 #   1. the receive-step fuzzer, for a bounded time (FUZZ_SECONDS, default 60);
-#   2. every test, built with AddressSanitizer and UBSan;
-#   3. every test, built as shipped (its CTest summary is the last thing printed).
+#   2. the translations: no text of the programs without one;
+#   3. every test, built with AddressSanitizer and UBSan;
+#   4. the .deb, checked by lintian and appstreamcli;
+#   5. every test, built as shipped (its CTest summary is the last thing printed).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -18,6 +20,9 @@ if ! "$root/scripts/fuzz.sh" "${FUZZ_SECONDS:-60}" >"$log" 2>&1; then
 fi
 grep -E '^(Done|stat::number_of_executed_units|stat::new_units_added)' "$log"
 
+echo "== Translations"
+"$root/scripts/update-translations.sh" --check
+
 echo "== Tests with AddressSanitizer and UBSan"
 sanitize="-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined"
 "$root/scripts/build.sh" "$root/build-asan" -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS=$sanitize" \
@@ -29,6 +34,9 @@ sanitize="-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-rec
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
     ctest --output-on-failure --parallel 2
 )
+
+echo "== Package"
+"$root/scripts/package.sh" "$root/build"
 
 echo "== Tests"
 "$root/scripts/build.sh" "$root/build"

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# Builds the .deb from a build folder and checks it as Debian would: lintian (no error or warning,
+# every remaining note overridden with a reason), the AppStream metadata and the desktop entries.
+#   scripts/package.sh [build-dir]      the package is left in that folder
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-"$root/build"}
+
+"$root/scripts/build.sh" "$build"
+(cd "$build" && rm -f ./*.deb && cpack -G DEB >/dev/null)
+deb=$(ls "$build"/calimbra_*.deb)
+echo "Built $deb ($(du -k "$deb" | cut -f1) KiB)"
+
+# As root lintian says so on stderr; what it finds goes to stdout.
+findings=$(lintian --pedantic -I --tag-display-limit 0 "$deb" 2>/dev/null || true)
+if [ -n "$findings" ]; then
+    echo "$findings"
+    echo "lintian has findings on the package" >&2
+    exit 1
+fi
+echo "lintian --pedantic -I: nothing to report"
+
+metainfo=("$build/app/io.github.calimbra.calimbra.metainfo.xml" "$build/monitor/io.github.calimbra.monitor.metainfo.xml")
+report=$(appstreamcli validate --pedantic --no-net "${metainfo[@]}" 2>&1) || { echo "$report"; exit 1; }
+if grep -qE '^ *[EWIP]: ' <<<"$report"; then
+    echo "$report"
+    echo "appstreamcli has remarks on the metadata" >&2
+    exit 1
+fi
+desktop-file-validate "$root"/app/*.desktop "$root"/monitor/*.desktop
+echo "AppStream metadata and desktop entries valid"
