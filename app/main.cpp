@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "CalimbraUnit1.h"
 #include "ErrorHandler.h"
 #include "Fonts.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // One row of the benchmark table: a figure's min, median and max over repeated runs, and its goal.

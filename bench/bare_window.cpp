@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The floors: a bare Qt window of the panel's size, with nothing in it; with --text, one line of
 // text, which is what loading fonts costs any window; with --clock, a label showing the time
 // once a second, the least an idle clock can cost.

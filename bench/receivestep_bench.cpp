@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The receive step alone, on a port double that serves the same pending bytes every time.
 #include "BenchTable.h"
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds what the benchmarks need in Release, runs them all in one go under a virtual X display,
 # and prints one table: each figure as min / median / max over repeated runs, ratios pair by pair.
 # RUNS (default 15) sets the start-up pairs; REPS (default 200) the request repetitions.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Start-up time, resident memory and idle cost of a program's window under X, measured from
 // outside the program: the clock starts before the process is spawned and stops when the X server
 // maps the program's top-level window.

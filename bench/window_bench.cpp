@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The panel's window in this process, the simulated board in another, both on CLOCK_MONOTONIC:
 // request latency (click to the request's last byte read by the board), reply latency (the board's
 // last reply byte to the reply shown), and a flood of random bytes while the window runs.

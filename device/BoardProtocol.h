@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The bytes the board and the panel agree on. Plain constants without Qt, so that the simulated

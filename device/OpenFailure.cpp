@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "OpenFailure.h"
 
 #include "ComError.h"

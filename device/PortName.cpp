@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "PortName.h"
 
 #include "ComError.h"

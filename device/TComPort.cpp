@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "TComPort.h"
 
 #include "ComError.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer target for the receive step: arbitrary pending bytes behind an arbitrary reported
 // count. Checks that the step never reaches past its 16-byte buffer (ASan cannot see that inside
 // a struct) and that its outcome follows the reply rules.

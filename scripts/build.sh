@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Configures and builds Calimbra: scripts/build.sh [build-dir] [extra cmake options...]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

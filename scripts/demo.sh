@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Starts the simulated board on a pseudo-terminal and the panel connected to it.
 # Closing the window ends both. Without a display, the demo runs on a virtual one, is driven
 # through its buttons, and leaves screenshots in build/demo/.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Fuzzes the receive step for a bounded time: scripts/fuzz.sh [seconds] [extra libFuzzer flags...]
 # Findings are written to build-fuzz/findings/; the seed corpus is fuzz/corpus/.
 set -euo pipefail

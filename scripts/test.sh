@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what is needed, then runs every check; exits non-zero on the first failure:
 #   1. the receive-step fuzzer, for a bounded time (FUZZ_SECONDS, default 60);
 #   2. the translations: no text of the programs without one;

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The real program in a real X window, driven only by its keyboard accelerators, against the
 # simulated board with replies paced at 9600 baud and split into pieces.
 # Usage: e2e_keyboard.sh <calimbra> <calimbra-simboard>

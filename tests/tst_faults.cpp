@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/ProcessStats.h"
 #include "support/WindowHarness.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/WindowHarness.h"
 
 #include "CalimbraUnit1.h"

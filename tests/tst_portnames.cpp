@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ComError.h"
 #include "OpenFailure.h"
 #include "PortName.h"

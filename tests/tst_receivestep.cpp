@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/FakePort.h"
 
 #include "Protocol.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/BoardProcess.h"
 
 #include "Protocol.h"

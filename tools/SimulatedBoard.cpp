@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // calimbra-simboard: a stand-in for the Calimbra board on a pseudo-terminal, so the panel can be
 // tried, tested and measured without hardware. It answers the three requests as the board does and
 // can behave like a real line: paced at a baud rate, replies split as USB adapters split them,

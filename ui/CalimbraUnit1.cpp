@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "CalimbraUnit1.h"
 
 #include "ui_CalimbraUnit1.h"

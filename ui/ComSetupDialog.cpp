@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ComSetupDialog.h"
 
 #include "TComPort.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ErrorHandler.h"
 
 #include <QApplication>

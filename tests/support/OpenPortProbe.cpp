@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Tries to open a serial port as whoever runs it and prints what the panel would tell the
 // operator; used to test ports this user may not open. Exit status 0: opened.
 #include "ComError.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // What this process uses, read from the kernel: CPU time, memory, open descriptors.
