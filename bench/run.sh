@@ -30,13 +30,26 @@ echo "Start-up and memory (${RUNS:-15} pairs)..." >&2
 "$build/bench/bench_startup" compare "${RUNS:-15}" -- Calimbra "$build/app/calimbra" \
     -- "bare window" "$build/bench/bare-window" -- "bare window with a label" "$build/bench/bare-window" --text \
     >>"$rows"
+echo "Start-up: the monitor beside the panel (${RUNS:-15} pairs)..." >&2
+"$build/bench/bench_startup" compare "${RUNS:-15}" -- Monitor "$build/monitor/calimbra-monitor" \
+    -- Calimbra "$build/app/calimbra" | grep -E 'ratio|Monitor' >>"$rows"
 echo "Idle cost (2 x 3 x 10 s)..." >&2
 "$build/bench/bench_startup" idle 3 10 "clock ticking, port closed" -- "$build/app/calimbra" \
     -- "$build/bench/bare-window" --clock >>"$rows"
 "$build/bench/bench_startup" idle 3 10 "port open and silent" alt+r -- "$build/app/calimbra" --port "$port" \
     -- "$build/bench/bare-window" --clock >>"$rows"
+# The monitor started (F5) with an interval of an hour: between rounds nothing should wake it.
+export XDG_CONFIG_HOME="$work/config"
+mkdir -p "$XDG_CONFIG_HOME/calimbra"
+printf '[General]\ninterval=3600\n' >"$XDG_CONFIG_HOME/calimbra/calimbra-monitor.conf"
+"$build/bench/bench_startup" idle 3 10 "monitor between rounds" F5 -- "$build/monitor/calimbra-monitor" \
+    --port "$port" -- "$build/bench/bare-window" --clock >>"$rows"
 echo "Request and reply latency, flood..." >&2
 "$build/bench/bench_window" "$build/tools/calimbra-simboard" "${REPS:-200}" 2>/dev/null >>"$rows"
+echo "Logging rounds and memory over ${READINGS:-10000} readings (a few minutes)..." >&2
+"$build/bench/bench_logging" "$build/tools/calimbra-simboard" 20 "${READINGS:-10000}" 2>/dev/null >>"$rows"
+echo "Monitor over a simulated day..." >&2
+"$build/bench/bench_monitor" 24 2>/dev/null >>"$rows"
 echo "Receive step..." >&2
 "$build/bench/bench_receivestep" --benchmark_repetitions=10 --benchmark_min_time=0.2 2>/dev/null >>"$rows"
 

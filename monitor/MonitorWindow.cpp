@@ -93,7 +93,7 @@ MonitorWindow::MonitorWindow(QWidget* parent) : QMainWindow(parent), ui(std::mak
     connect(ui->actionFollow, &QAction::triggered, this, &MonitorWindow::setFollowing);
     connect(ui->windowCombo, &QComboBox::currentIndexChanged, this, [this] { setFollowing(true); });
 
-    connect(&session_, &SamplingSession::readingTaken, this, &MonitorWindow::onReading);
+    connect(&session_, &SamplingSession::readingTaken, this, &MonitorWindow::addReading);
     connect(&session_, &SamplingSession::roundFinished, this, &MonitorWindow::onRoundFinished);
     connect(&session_, &SamplingSession::troubleStarted, this, &MonitorWindow::onTrouble);
     connect(&session_, &SamplingSession::resumed, this, &MonitorWindow::onResumed);
@@ -361,7 +361,7 @@ void MonitorWindow::exportTo(const QString& path)
     updateStatus();
 }
 
-void MonitorWindow::onReading(const Reading& reading)
+void MonitorWindow::addReading(const Reading& reading)
 {
     if (record_) {
         try {

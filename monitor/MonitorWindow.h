@@ -41,6 +41,10 @@ public:
     // Without the file dialog, for scripts and tests.
     void recordTo(const QString& path);
     void exportTo(const QString& path);
+    // What the session's readings go through; the benchmark feeds a day of them directly.
+    void addReading(const Reading& reading);
+    // Draws the store afresh at the chart's present width.
+    void replot();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -68,7 +72,6 @@ private:
     void showSettingsDialog();
     void fillPorts();
 
-    void onReading(const Reading& reading);
     void onRoundFinished(const QDateTime& start);
     void onTrouble(const QString& message, const QDateTime& when);
     void onResumed(const QDateTime& when);
@@ -77,7 +80,6 @@ private:
     void updateRow(int sensor);
     void updateStatus();
     void scheduleReplot();
-    void replot();
     void onAxisChanged();
     void setFollowing(bool following);
 
