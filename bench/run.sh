@@ -31,8 +31,13 @@ echo "Start-up and memory (${RUNS:-15} pairs)..." >&2
     -- "bare window" "$build/bench/bare-window" -- "bare window with a label" "$build/bench/bare-window" --text \
     >>"$rows"
 echo "Start-up: the monitor beside the panel (${RUNS:-15} pairs)..." >&2
+# Its goal is its own: at most 1.5 times the panel's start-up, with no goal for its memory.
 "$build/bench/bench_startup" compare "${RUNS:-15}" -- Monitor "$build/monitor/calimbra-monitor" \
-    -- Calimbra "$build/app/calimbra" | grep -E 'ratio|Monitor' >>"$rows"
+    -- Calimbra "$build/app/calimbra" | grep -E 'ratio|Monitor' |
+    awk -F'|' 'BEGIN { OFS = "|" }
+        $2 ~ /start-up ratio/ { $7 = "<= 1.5"; $8 = ($5 <= 1.5) ? "met" : "MISSED" }
+        $2 ~ /memory ratio/ { $7 = ""; $8 = "" }
+        { print }' >>"$rows"
 echo "Idle cost (2 x 3 x 10 s)..." >&2
 "$build/bench/bench_startup" idle 3 10 "clock ticking, port closed" -- "$build/app/calimbra" \
     -- "$build/bench/bare-window" --clock >>"$rows"

@@ -141,7 +141,6 @@ void MonitorWindow::buildChart()
         }
     }
     ui->chartView->setChart(chart_);
-    ui->chartView->setRenderHint(QPainter::Antialiasing);
     // Dragging picks a stretch of time to look at; the view then stays there until followed again.
     ui->chartView->setRubberBand(QChartView::HorizontalRubberBand);
     connect(timeAxis_, &QDateTimeAxis::rangeChanged, this, &MonitorWindow::onAxisChanged);
@@ -501,17 +500,28 @@ void MonitorWindow::onAxisChanged()
 
 void MonitorWindow::replot()
 {
+    // Two points (lowest and highest) for every two pixels: as sharp as a line can show, and half
+    // the points for the chart to lay out.
+    const int columns = std::max(100, static_cast<int>(chart_->plotArea().width()) / 2);
     qint64 from = timeAxis_->min().toMSecsSinceEpoch();
     qint64 to = timeAxis_->max().toMSecsSinceEpoch();
     if (following_) {
         const qint64 window =
             kWindowMs.at(static_cast<std::size_t>(std::max(0, ui->windowCombo->currentIndex())));
-        to = std::max(QDateTime::currentMSecsSinceEpoch(), store_.lastTime().value_or(0));
-        from = window > 0 ? to - window : store_.firstTime().value_or(to - kWindowMs[0]);
+        const qint64 present = std::max(QDateTime::currentMSecsSinceEpoch(), store_.lastTime().value_or(0));
+        if (window > 0) {
+            // The view moves a column at a time, not at every round: moving the axis makes the
+            // chart lay out every line again.
+            const qint64 step = std::max<qint64>(1000, window / columns);
+            to = (present / step + 1) * step;
+            from = to - window;
+        } else {
+            to = present;
+            from = store_.firstTime().value_or(to - kWindowMs[0]);
+        }
         if (to - from < 60'000)
             from = to - 60'000;
     }
-    const int columns = std::max(100, static_cast<int>(chart_->plotArea().width()));
     double low = std::numeric_limits<double>::max();
     double high = std::numeric_limits<double>::lowest();
     for (int sensor = 1; sensor <= ReadingStore::kSensors; ++sensor) {

@@ -5,6 +5,7 @@
 #include <QPointF>
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -40,7 +41,18 @@ public:
     [[nodiscard]] QList<QList<QPointF>> decimated(int sensor, qint64 from, qint64 to, int columns) const;
 
 private:
+    // The lowest and highest of each run of kBlock readings, so that drawing a day at a few points
+    // a pixel column visits blocks, not every reading.
+    static constexpr std::size_t kBlock = 16;
+    struct Block
+    {
+        std::uint32_t low;
+        std::uint32_t high;
+    };
+    void summarise(int sensor, std::size_t from);
+
     std::array<std::vector<Point>, kSensors> points_;
+    std::array<std::vector<Block>, kSensors> blocks_;
     std::vector<qint64> breaks_; // in time order
 };
 

@@ -51,6 +51,10 @@ void MonitorTest::decimation_data()
     for (int i = 0; i < 20; ++i)
         steady << QPointF(i * 1000, 21.5);
     QTest::newRow("an outage breaks the line") << steady << QList<qint64>{10'500} << 100 << 2;
+    Samples day;
+    for (int i = 0; i < 5000; ++i)
+        day << QPointF(i * 1000, 18 + (i % 50) * 0.1);
+    QTest::newRow("an outage inside a long run, few columns") << day << QList<qint64>{2'500'500} << 10 << 2;
     QTest::newRow("two outages, one before all readings")
         << steady << QList<qint64>{-5, 4'000, 15'000} << 100 << 3;
     QTest::newRow("clock set back: readings kept in time order")
