@@ -23,15 +23,15 @@ start_simulated_board "$build/tools/calimbra-simboard" "$work" --sensors 4 --lin
 # A settings folder of its own, so nothing of the user's is read or changed.
 export XDG_CONFIG_HOME="$work/config"
 mkdir -p "$XDG_CONFIG_HOME/calimbra"
-printf '[General]\ninterval=1\nwindow=0\n' >"$XDG_CONFIG_HOME/calimbra/calimbra-monitor.conf"
+printf '[General]\ninterval=1\nwindow=3\n' >"$XDG_CONFIG_HOME/calimbra/calimbra-monitor.conf"
 "$build/monitor/calimbra-monitor" --port "$link" &
 window=$(xdotool search --sync --name "Calimbra Monitor")
-xdotool windowsize --sync "$window" 900 640 windowmove --sync "$window" 0 0 windowfocus --sync "$window"
+xdotool windowsize --sync "$window" 1010 700 windowmove --sync "$window" 0 0 windowfocus --sync "$window"
 xdotool key F5
 sleep 40
 kill -USR1 "$board_pid" # the cable is pulled...
 sleep 8
 start_simulated_board "$build/tools/calimbra-simboard" "$work" --sensors 4 --link "$link"
 sleep 40 # ...and the board is back
-import -window root -crop 900x640+0+0 "$root/docs/calimbra-monitor.png"
+import -window root -crop 1010x700+0+0 "$root/docs/calimbra-monitor.png"
 echo "docs/calimbra-monitor.png"
