@@ -58,27 +58,6 @@ int statusOf(ConversationFailure failure)
     return failure == ConversationFailure::NoReply ? NoReply : PortFailed;
 }
 
-// "1,3,5-7" or separate words: sensors 1 to 9, in the order given.
-std::optional<QList<int>> parseSensors(const QStringList& words)
-{
-    QList<int> sensors;
-    for (const QString& word : words) {
-        for (const QString& part : word.split(u',', Qt::SkipEmptyParts)) {
-            const QStringList ends = part.split(u'-');
-            bool firstOk = false;
-            bool lastOk = false;
-            const int first = ends.first().toInt(&firstOk);
-            const int last = ends.size() == 2 ? ends.last().toInt(&lastOk) : first;
-            if (!firstOk || (ends.size() == 2 && !lastOk) || ends.size() > 2 || first < 1 || last > 9 ||
-                first > last)
-                return std::nullopt;
-            for (int sensor = first; sensor <= last; ++sensor)
-                sensors << sensor;
-        }
-    }
-    return sensors;
-}
-
 // The name under /dev/serial/by-id that udev keeps for a device, whichever ttyUSBn it gets today.
 QString stableName(const QString& systemLocation)
 {
@@ -330,7 +309,7 @@ int run(QCoreApplication& app)
                 return usage(tr("--count takes a positive whole number."));
         }
         if (parser.isSet(sensors)) {
-            const auto chosen = parseSensors({parser.value(sensors)});
+            const auto chosen = sensorList(parser.value(sensors));
             if (!chosen || chosen->isEmpty())
                 return usage(tr("--sensors takes sensors from 1 to 9, e.g. 1,3,5-7."));
             options.sensors = *chosen;
@@ -356,7 +335,7 @@ int run(QCoreApplication& app)
     } else if (command == QLatin1String("read")) {
         QList<int> chosen;
         if (!(arguments.size() == 1 && arguments.first() == QLatin1String("all"))) {
-            const auto parsed = parseSensors(arguments);
+            const auto parsed = sensorList(arguments.join(u','));
             if (!parsed)
                 return usage(tr("read takes sensors from 1 to 9, or all."));
             chosen = *parsed;

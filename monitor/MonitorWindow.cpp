@@ -47,24 +47,6 @@ QString celsius(double value)
     return QLocale().toString(value, 'f', 2);
 }
 
-std::optional<QList<int>> parseSensors(const QString& text)
-{
-    QList<int> sensors;
-    for (const QString& part : text.split(u',', Qt::SkipEmptyParts)) {
-        const QStringList ends = part.trimmed().split(u'-');
-        bool firstOk = false;
-        bool lastOk = true;
-        const int first = ends.first().toInt(&firstOk);
-        const int last = ends.size() == 2 ? ends.last().toInt(&lastOk) : first;
-        if (!firstOk || !lastOk || ends.size() > 2 || first < 1 || last > ReadingStore::kSensors ||
-            first > last)
-            return std::nullopt;
-        for (int sensor = first; sensor <= last; ++sensor)
-            sensors << sensor;
-    }
-    return sensors;
-}
-
 } // namespace
 
 MonitorWindow::MonitorWindow(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::MonitorWindow>())
@@ -238,7 +220,7 @@ void MonitorWindow::setRunning(bool running)
     if (running == session_.isRunning() && running)
         return;
     if (running) {
-        const auto sensors = parseSensors(ui->sensorsEdit->text());
+        const auto sensors = sensorList(ui->sensorsEdit->text());
         if (!sensors) {
             lastError_ = tr("Sensors are numbers from 1 to 9, e.g. 1,3,5-7, or empty for all active ones.");
             lastErrorTime_ = QDateTime::currentDateTime();
