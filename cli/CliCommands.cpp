@@ -2,7 +2,7 @@
 #include "CliCommands.h"
 
 #include "BoardConversation.h"
-#include "ComError.h"
+#include "Error.h"
 #include "ReadingLog.h"
 #include "SamplingSession.h"
 #include "TComPort.h"
@@ -179,7 +179,7 @@ int logReadings(BoardConversation& conversation, QCoreApplication& app, const Lo
     std::unique_ptr<LogFile> file;
     try {
         file = std::make_unique<LogFile>(options.output, options.format);
-    } catch (const ComError& error) {
+    } catch (const Error& error) {
         printError(error.message());
         return Usage;
     }
@@ -191,7 +191,7 @@ int logReadings(BoardConversation& conversation, QCoreApplication& app, const Lo
     QObject::connect(&session, &SamplingSession::readingTaken, &app, [&](const Reading& reading) {
         try {
             file->append(reading);
-        } catch (const ComError& error) {
+        } catch (const Error& error) {
             printError(error.message());
             status = Usage;
             session.stop();

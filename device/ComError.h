@@ -1,19 +1,15 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <QString>
-
-#include <stdexcept>
+#include "Error.h"
 
 namespace calimbra {
 
-// Every failure of the serial line travels as this exception; its message is meant for the operator.
-class ComError : public std::runtime_error
+// A failure of the serial line: the port could not be opened, read or written, or the line was lost.
+class ComError : public Error
 {
 public:
-    explicit ComError(const QString& message) : std::runtime_error(message.toStdString()) {}
-
-    [[nodiscard]] QString message() const { return QString::fromStdString(what()); }
+    using Error::Error;
 };
 
 } // namespace calimbra

@@ -2,9 +2,10 @@
 #include "OpenFailure.h"
 
 #include "ComError.h"
+#include "PortAdvice.h"
 #include "PortName.h"
+#include "Text.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -18,11 +19,6 @@
 
 namespace calimbra {
 namespace {
-
-QString tr(const char* text)
-{
-    return QCoreApplication::translate("calimbra", text);
-}
 
 QString portLabel(const QString& portName, const QString& path)
 {
@@ -85,9 +81,11 @@ QString openFailureMessage(const QString& portName, const QString& path, QSerial
 {
     const QString port = portLabel(portName, path);
     if (error == QSerialPort::DeviceNotFoundError || !facts.exists) {
-        return tr("Serial port %1 was not found: there is no such device. Check that the board (or its USB "
-                  "adapter) is plugged in, and choose its port with \"Configurar Serial\".")
-            .arg(port);
+        return withAdvice(
+            tr("Serial port %1 was not found: there is no such device. Check that the board (or "
+               "its USB adapter) is plugged in.")
+                .arg(port),
+            portAdvice().choosePort);
     }
     if (!facts.accessible) {
         if (isDeviceGroup(facts)) {

@@ -2,8 +2,8 @@
 #include "PortLock.h"
 
 #include "ComError.h"
+#include "Text.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
@@ -19,11 +19,6 @@
 
 namespace calimbra {
 namespace {
-
-QString tr(const char* text)
-{
-    return QCoreApplication::translate("calimbra", text);
-}
 
 // Where Qt, lockdev and uucp put their locks; /var/lock is /run/lock on current systems.
 QStringList lockFolders()

@@ -2,8 +2,9 @@
 #include "PortName.h"
 
 #include "ComError.h"
+#include "PortAdvice.h"
+#include "Text.h"
 
-#include <QCoreApplication>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -57,13 +58,11 @@ QString printablePortName(const QString& portName)
 void checkPortName(const QString& portName)
 {
     if (portName.trimmed().isEmpty())
-        throw ComError(QCoreApplication::translate(
-            "calimbra", "No serial port is selected. Choose the board's port with \"Configurar Serial\"."));
+        throw ComError(withAdvice(tr("No serial port is selected."), portAdvice().choosePort));
     if (portName.size() > kLongestPortName || hasControlCharacter(portName))
-        throw ComError(QCoreApplication::translate("calimbra",
-                                                   "\"%1\" is not a valid serial port name. Choose the "
-                                                   "board's port with \"Configurar Serial\".")
-                           .arg(printablePortName(portName)));
+        throw ComError(
+            withAdvice(tr("\"%1\" is not a valid serial port name.").arg(printablePortName(portName)),
+                       portAdvice().choosePort));
 }
 
 } // namespace calimbra

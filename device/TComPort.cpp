@@ -3,6 +3,7 @@
 
 #include "ComError.h"
 #include "OpenFailure.h"
+#include "PortAdvice.h"
 #include "PortName.h"
 
 #include <QCoreApplication>
@@ -38,7 +39,7 @@ bool isLineFailure(QSerialPort::SerialPortError error)
 
 } // namespace
 
-TComPort::TComPort(QObject* parent) : QObject(parent)
+TComPort::TComPort(QObject* parent) : calimbra::PortLink(parent)
 {
     port_.setReadBufferSize(kReadBufferLimit);
     reportTimer_.setSingleShot(true);
@@ -337,8 +338,10 @@ void TComPort::reportArrival()
 {
     stopReporting();
     const qint64 count = InputCount();
-    if (count > 0)
-        emit RxChar(this, static_cast<int>(std::min<qint64>(count, std::numeric_limits<int>::max())));
+    if (count <= 0)
+        return;
+    emit RxChar(this, static_cast<int>(std::min<qint64>(count, std::numeric_limits<int>::max())));
+    emit arrived();
 }
 
 void TComPort::stopReporting()
@@ -358,17 +361,18 @@ void TComPort::onErrorOccurred(QSerialPort::SerialPortError error)
     if (justOpened) {
         message = tr("Serial port %1 failed right after it was opened. Another program (a terminal such as "
                      "screen or minicom) may be using it, or the device was disconnected; close that program "
-                     "or check the cable, then send the request again.")
+                     "or check the cable.")
                       .arg(label());
     } else if (error == QSerialPort::ReadError || error == QSerialPort::ResourceError) {
         message = tr("The device on serial port %1 hung up or was disconnected. The port has been closed; "
-                     "check the cable or adapter, then send the request again.")
+                     "check the cable or adapter.")
                       .arg(label());
     } else {
         message = tr("The connection on serial port %1 was lost (%2). The port has been closed; check the "
-                     "cable or adapter, then send the request again.")
+                     "cable or adapter.")
                       .arg(label(), port_.errorString());
     }
+    message = calimbra::withAdvice(message, calimbra::portAdvice().tryAgain);
     // Closing at once ends the flood of errors Qt raises while a hung-up device stays open.
     Close();
     if (inOperation_) {

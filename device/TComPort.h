@@ -2,7 +2,7 @@
 #pragma once
 
 #include "ComPortSettings.h"
-#include "PortIo.h"
+#include "PortLink.h"
 #include "PortLock.h"
 
 #include <QElapsedTimer>
@@ -13,11 +13,9 @@
 #include <chrono>
 #include <optional>
 
-class QWidget;
-
 // The panel's serial port: opened on demand, its settings changed for this run only, and its
 // received-characters notification raised on the GUI thread once a reply has arrived whole.
-class TComPort : public QObject, public calimbra::PortIo
+class TComPort : public calimbra::PortLink
 {
     Q_OBJECT
     Q_PROPERTY(QString portName READ portName WRITE setPortName)
@@ -77,17 +75,10 @@ public:
     qint64 Read(std::span<char> into) override;
     qint64 Write(QByteArrayView bytes) override;
 
-    // Modal; OK applies the chosen settings for this run, Cancel changes nothing. Defined with the
-    // dialog in calimbra_portwidgets, so programs without a window do not link widgets.
-    void ShowSetupDialog(QWidget* parent = nullptr);
-
 signals:
     // Received characters: raised once a reply has arrived, with the number of bytes waiting.
     void RxChar(QObject* sender, int count);
     void openChanged(bool open);
-    // The line failed while open (device unplugged, other side hung up). The port has already
-    // been closed; raised once, from the event loop, never from inside the port's own signals.
-    void lineFailed(const QString& message);
 
 private:
     template <typename T>

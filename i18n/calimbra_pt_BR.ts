@@ -275,16 +275,16 @@
         <translation>Verifique o controle de fluxo e o cabo.</translation>
     </message>
     <message>
-        <source>Serial port %1 failed right after it was opened. Another program (a terminal such as screen or minicom) may be using it, or the device was disconnected; close that program or check the cable, then send the request again.</source>
-        <translation>A porta serial %1 falhou logo depois de aberta. Outro programa (um terminal como screen ou minicom) pode estar usando-a, ou o dispositivo foi desconectado; feche esse programa ou verifique o cabo e envie a requisição novamente.</translation>
+        <source>Serial port %1 failed right after it was opened. Another program (a terminal such as screen or minicom) may be using it, or the device was disconnected; close that program or check the cable.</source>
+        <translation>A porta serial %1 falhou logo depois de ser aberta. Outro programa (um terminal como screen ou minicom) pode estar usando-a, ou o dispositivo foi desconectado; feche esse programa ou verifique o cabo.</translation>
     </message>
     <message>
-        <source>The device on serial port %1 hung up or was disconnected. The port has been closed; check the cable or adapter, then send the request again.</source>
-        <translation>O dispositivo na porta serial %1 desligou a linha ou foi desconectado. A porta foi fechada; verifique o cabo ou o adaptador e envie a requisição novamente.</translation>
+        <source>The device on serial port %1 hung up or was disconnected. The port has been closed; check the cable or adapter.</source>
+        <translation>O dispositivo na porta serial %1 desligou ou foi desconectado. A porta foi fechada; verifique o cabo ou o adaptador.</translation>
     </message>
     <message>
-        <source>The connection on serial port %1 was lost (%2). The port has been closed; check the cable or adapter, then send the request again.</source>
-        <translation>A conexão na porta serial %1 foi perdida (%2). A porta foi fechada; verifique o cabo ou o adaptador e envie a requisição novamente.</translation>
+        <source>The connection on serial port %1 was lost (%2). The port has been closed; check the cable or adapter.</source>
+        <translation>A conexão na porta serial %1 foi perdida (%2). A porta foi fechada; verifique o cabo ou o adaptador.</translation>
     </message>
 </context>
 <context>
@@ -329,10 +329,6 @@
         <translation>A porta serial %1 não pode ser aberta por este nome: seu arquivo de trava precisaria de um nome com mais dos 255 caracteres permitidos a um nome de arquivo. Use um caminho mais curto, por exemplo um link simbólico (ln -s CAMINHO /tmp/ttyBoard).</translation>
     </message>
     <message>
-        <source>Serial port %1 was not found: there is no such device. Check that the board (or its USB adapter) is plugged in, and choose its port with &quot;Configurar Serial&quot;.</source>
-        <translation>A porta serial %1 não foi encontrada: esse dispositivo não existe. Verifique se a placa (ou seu adaptador USB) está conectada e escolha a porta em &quot;Configurar Serial&quot;.</translation>
-    </message>
-    <message>
         <source>Permission denied for serial port %1. The device belongs to the group &quot;%2&quot;; add your user to it (sudo usermod -aG %2 $USER), then log out and log in again.</source>
         <translation>Permissão negada para a porta serial %1. O dispositivo pertence ao grupo &quot;%2&quot;; adicione seu usuário a ele (sudo usermod -aG %2 $USER), depois saia da sessão e entre novamente.</translation>
     </message>
@@ -365,14 +361,6 @@
         <translation>O arquivo de trava %1 foi deixado por um programa que já terminou (processo %2) e não pôde ser removido (%3). Remova-o (sudo rm %1) e tente novamente.</translation>
     </message>
     <message>
-        <source>No serial port is selected. Choose the board&apos;s port with &quot;Configurar Serial&quot;.</source>
-        <translation>Nenhuma porta serial está selecionada. Escolha a porta da placa em &quot;Configurar Serial&quot;.</translation>
-    </message>
-    <message>
-        <source>&quot;%1&quot; is not a valid serial port name. Choose the board&apos;s port with &quot;Configurar Serial&quot;.</source>
-        <translation>&quot;%1&quot; não é um nome válido de porta serial. Escolha a porta da placa em &quot;Configurar Serial&quot;.</translation>
-    </message>
-    <message>
         <source>Could not open the log file %1: %2.</source>
         <translation>Não foi possível abrir o arquivo de registro %1: %2.</translation>
     </message>
@@ -385,27 +373,44 @@
         <translation>Não foi possível escrever em %1: %2.</translation>
     </message>
     <message>
-        <source>Could not watch for stop signals: %1.</source>
-        <translation>Não foi possível vigiar os sinais de término: %1.</translation>
+        <source>Control panel for the Calimbra measuring board: switches its two LEDs, shows how many 1-Wire temperature sensors are active and reads their temperatures over a serial line.</source>
+        <translation>Painel de controle da placa de medição Calimbra: aciona seus dois LEDs, mostra quantos sensores de temperatura 1-Wire estão ativos e lê suas temperaturas por uma linha serial.</translation>
     </message>
-</context>
-<context>
-    <name>calimbra-monitor</name>
     <message>
-        <source>Serial port to use instead of the one remembered from the last run.</source>
-        <translation>Porta serial a usar em vez da lembrada da última execução.</translation>
+        <source>Serial port to use for this run instead of COM1 (/dev/ttyS0): a device such as /dev/ttyUSB0, or the path the simulated board prints.</source>
+        <translation>Porta serial a usar nesta execução em vez de COM1 (/dev/ttyS0): um dispositivo como /dev/ttyUSB0, ou o caminho que a placa simulada mostra.</translation>
     </message>
     <message>
         <source>name</source>
         <translation>nome</translation>
     </message>
     <message>
+        <source>Serial port %1 was not found: there is no such device. Check that the board (or its USB adapter) is plugged in.</source>
+        <translation>A porta serial %1 não foi encontrada: esse dispositivo não existe. Verifique se a placa (ou o seu adaptador USB) está conectada.</translation>
+    </message>
+    <message>
+        <source>Choose the board&apos;s port with &quot;Configurar Serial&quot;.</source>
+        <translation>Escolha a porta da placa em &quot;Configurar Serial&quot;.</translation>
+    </message>
+    <message>
+        <source>Then send the request again.</source>
+        <translation>Depois envie o pedido de novo.</translation>
+    </message>
+    <message>
+        <source>No serial port is selected.</source>
+        <translation>Nenhuma porta serial está selecionada.</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a valid serial port name.</source>
+        <translation>&quot;%1&quot; não é um nome válido de porta serial.</translation>
+    </message>
+    <message>
         <source>Live chart of the Calimbra board&apos;s temperature sensors, with a CSV record of every reading.</source>
         <translation>Gráfico ao vivo dos sensores de temperatura da placa Calimbra, com registro CSV de cada leitura.</translation>
     </message>
     <message>
-        <source>calimbra-monitor: no display could be opened; set DISPLAY or WAYLAND_DISPLAY, or run it from a desktop session.</source>
-        <translation>calimbra-monitor: nenhuma tela pôde ser aberta; defina DISPLAY ou WAYLAND_DISPLAY, ou execute-o numa sessão gráfica.</translation>
+        <source>Serial port to use instead of the one remembered from the last run.</source>
+        <translation>Porta serial a usar em vez da lembrada da última execução.</translation>
     </message>
 </context>
 <context>
@@ -456,6 +461,13 @@
     <message>
         <source>The baud rate must be a whole number from 1 to %1.</source>
         <translation>A velocidade deve ser um número inteiro de 1 a %1.</translation>
+    </message>
+</context>
+<context>
+    <name>calimbra::GuiStart</name>
+    <message>
+        <source>%1: no display could be opened; run it in a desktop session, or set DISPLAY (X11) or WAYLAND_DISPLAY (Wayland) to a display you may use.</source>
+        <translation>%1: não foi possível abrir uma tela; execute-o numa sessão gráfica, ou defina DISPLAY (X11) ou WAYLAND_DISPLAY (Wayland) para uma tela que você possa usar.</translation>
     </message>
 </context>
 <context>
@@ -546,6 +558,13 @@
     <message>
         <source>The board&apos;s sensor-count reply &quot;%1&quot; carries no count.</source>
         <translation>A resposta &quot;%1&quot; da placa à quantidade de sensores não traz a quantidade.</translation>
+    </message>
+</context>
+<context>
+    <name>calimbra::UnixSignalWatcher</name>
+    <message>
+        <source>Could not watch for stop signals: %1.</source>
+        <translation>Não foi possível vigiar os sinais de término: %1.</translation>
     </message>
 </context>
 <context>
@@ -720,27 +739,6 @@ SIGINT ou SIGTERM.</translation>
     <message>
         <source>Unknown command &quot;%1&quot;.</source>
         <translation>Comando desconhecido: &quot;%1&quot;.</translation>
-    </message>
-</context>
-<context>
-    <name>main</name>
-    <message>
-        <source>calimbra: no display could be opened; run it in a desktop session, or set DISPLAY (X11) or WAYLAND_DISPLAY (Wayland) to a display you may use.
-</source>
-        <translation>calimbra: nenhuma tela pôde ser aberta; execute-o numa sessão gráfica, ou defina DISPLAY (X11) ou WAYLAND_DISPLAY (Wayland) para uma tela que você possa usar.
-</translation>
-    </message>
-    <message>
-        <source>Control panel for the Calimbra measuring board: switches its two LEDs, shows how many 1-Wire temperature sensors are active and reads their temperatures over a serial line.</source>
-        <translation>Painel de controle da placa de medição Calimbra: aciona seus dois LEDs, mostra quantos sensores de temperatura 1-Wire estão ativos e lê suas temperaturas por uma linha serial.</translation>
-    </message>
-    <message>
-        <source>Serial port to use for this run instead of COM1 (/dev/ttyS0): a device such as /dev/ttyUSB0, or the path the simulated board prints.</source>
-        <translation>Porta serial a usar nesta execução em vez de COM1 (/dev/ttyS0): um dispositivo como /dev/ttyUSB0, ou o caminho que a placa simulada mostra.</translation>
-    </message>
-    <message>
-        <source>name</source>
-        <translation>nome</translation>
     </message>
 </context>
 </TS>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "MonitorWindow.h"
 
-#include "ComError.h"
 #include "ComSetupDialog.h"
+#include "Error.h"
 #include "ui_MonitorWindow.h"
 
 #include <QChart>
@@ -33,7 +33,7 @@ namespace {
 constexpr std::array<qint64, 4> kWindowMs = {10 * 60 * 1000, 60 * 60 * 1000, 24 * 60 * 60 * 1000, 0};
 
 // Nine colours told apart by most eyes, and in grey print.
-const std::array<QColor, ReadingStore::kSensors> kColours = {
+const std::array<QColor, board::kMaxSensors> kColours = {
     QColor(0x1f77b4), QColor(0xd62728), QColor(0x2ca02c), QColor(0xff7f0e), QColor(0x9467bd),
     QColor(0x8c564b), QColor(0xe377c2), QColor(0x17becf), QColor(0x7f7f7f)};
 
@@ -56,7 +56,7 @@ MonitorWindow::MonitorWindow(QWidget* parent) : QMainWindow(parent), ui(std::mak
     ui->settingsButton->setDefaultAction(ui->actionSettings);
     ui->startButton->setDefaultAction(ui->actionStart);
     ui->followButton->setDefaultAction(ui->actionFollow);
-    for (int row = 0; row < ReadingStore::kSensors; ++row) {
+    for (int row = 0; row < board::kMaxSensors; ++row) {
         for (int column = 0; column < ui->table->columnCount(); ++column)
             ui->table->setItem(row, column, new QTableWidgetItem);
         ui->table->item(row, 0)->setText(QStringLiteral("S%1").arg(row + 1));
@@ -99,7 +99,7 @@ void MonitorWindow::buildChart()
     valueAxis_->setTitleText(tr("°C"));
     chart_->addAxis(timeAxis_, Qt::AlignBottom);
     chart_->addAxis(valueAxis_, Qt::AlignLeft);
-    for (int sensor = 1; sensor <= ReadingStore::kSensors; ++sensor) {
+    for (int sensor = 1; sensor <= board::kMaxSensors; ++sensor) {
         auto* line = new QLineSeries(chart_);
         line->setName(QStringLiteral("S%1").arg(sensor));
         line->setColor(kColours.at(static_cast<std::size_t>(sensor - 1)));
@@ -231,7 +231,7 @@ void MonitorWindow::setRunning(bool running)
         port_.setPortName(ui->portCombo->currentText().trimmed());
         store_.clear();
         stats_ = {};
-        for (int sensor = 1; sensor <= ReadingStore::kSensors; ++sensor)
+        for (int sensor = 1; sensor <= board::kMaxSensors; ++sensor)
             updateRow(sensor);
         session_.setInterval(seconds{ui->intervalSpin->value()});
         session_.setSensors(*sensors);
@@ -261,7 +261,7 @@ void MonitorWindow::recordTo(const QString& path)
     try {
         record_ = std::make_unique<LogFile>(path, LogFormat::Csv);
         ui->actionRecord->setChecked(true);
-    } catch (const ComError& error) {
+    } catch (const Error& error) {
         ui->actionRecord->setChecked(false);
         lastError_ = error.message();
         lastErrorTime_ = QDateTime::currentDateTime();
@@ -306,7 +306,7 @@ void MonitorWindow::exportTo(const QString& path)
         QSaveFile file(path);
         if (file.open(QIODevice::WriteOnly)) {
             file.write("time,sensor,celsius\n");
-            for (int sensor = 1; sensor <= ReadingStore::kSensors; ++sensor) {
+            for (int sensor = 1; sensor <= board::kMaxSensors; ++sensor) {
                 for (const auto& point : store_.points(sensor)) {
                     if (point.ms < from || point.ms > to)
                         continue;
@@ -347,7 +347,7 @@ void MonitorWindow::addReading(const Reading& reading)
     if (record_) {
         try {
             record_->append(reading);
-        } catch (const ComError& error) {
+        } catch (const Error& error) {
             // A full disk must not stop the chart; the record stops and says why.
             record_.reset();
             ui->actionRecord->setChecked(false);
@@ -377,7 +377,7 @@ void MonitorWindow::onRoundFinished(const QDateTime& start)
     lastRound_ = start;
     ui->table->resizeColumnsToContents();
     // A sensor read before but not in this round has stopped answering; it is marked, not frozen.
-    for (int sensor = 1; sensor <= ReadingStore::kSensors; ++sensor)
+    for (int sensor = 1; sensor <= board::kMaxSensors; ++sensor)
         updateRow(sensor);
     updateStatus();
 }
@@ -388,7 +388,7 @@ void MonitorWindow::onTrouble(const QString& message, const QDateTime& when)
     lastError_ = message;
     lastErrorTime_ = when;
     store_.addBreak(when.toMSecsSinceEpoch());
-    for (int sensor = 1; sensor <= ReadingStore::kSensors; ++sensor)
+    for (int sensor = 1; sensor <= board::kMaxSensors; ++sensor)
         updateRow(sensor);
     updateStatus();
     scheduleReplot();
@@ -447,7 +447,7 @@ void MonitorWindow::updateStatus()
     ui->statusLabel->setText(parts.join(QStringLiteral(" · ")));
 
     QStringList summary;
-    for (int sensor = 1; sensor <= ReadingStore::kSensors; ++sensor) {
+    for (int sensor = 1; sensor <= board::kMaxSensors; ++sensor) {
         const auto& stats = stats_.at(static_cast<std::size_t>(sensor - 1));
         if (stats.last)
             summary << tr("S%1 %2 °C").arg(sensor).arg(celsius(*stats.last));
@@ -506,7 +506,7 @@ void MonitorWindow::replot()
     }
     double low = std::numeric_limits<double>::max();
     double high = std::numeric_limits<double>::lowest();
-    for (int sensor = 1; sensor <= ReadingStore::kSensors; ++sensor) {
+    for (int sensor = 1; sensor <= board::kMaxSensors; ++sensor) {
         auto& parts = lines_.at(static_cast<std::size_t>(sensor - 1));
         const QList<QList<QPointF>> runs = store_.decimated(sensor, from, to, columns);
         while (parts.size() < runs.size()) {

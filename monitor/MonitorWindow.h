@@ -88,7 +88,7 @@ private:
     BoardConversation conversation_{port_};
     SamplingSession session_{conversation_};
     ReadingStore store_;
-    std::array<SensorStats, ReadingStore::kSensors> stats_;
+    std::array<SensorStats, board::kMaxSensors> stats_;
     std::unique_ptr<LogFile> record_;
     QString lastFolder_;
 
@@ -96,8 +96,8 @@ private:
     QDateTimeAxis* timeAxis_ = nullptr;
     QValueAxis* valueAxis_ = nullptr;
     // One line a sensor for each stretch without an outage; the first carries the legend entry.
-    std::array<QList<QLineSeries*>, ReadingStore::kSensors> lines_;
-    std::array<bool, ReadingStore::kSensors> hidden_{};
+    std::array<QList<QLineSeries*>, board::kMaxSensors> lines_;
+    std::array<bool, board::kMaxSensors> hidden_{};
     bool following_ = true;
     bool settingRange_ = false;
     QTimer replotTimer_;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "BoardProtocol.h"
+
 #include <QList>
 #include <QPointF>
 
@@ -18,8 +20,6 @@ namespace calimbra {
 class ReadingStore
 {
 public:
-    static constexpr int kSensors = 9;
-
     struct Point
     {
         qint64 ms; // milliseconds since the epoch
@@ -51,8 +51,8 @@ private:
     };
     void summarise(int sensor, std::size_t from);
 
-    std::array<std::vector<Point>, kSensors> points_;
-    std::array<std::vector<Block>, kSensors> blocks_;
+    std::array<std::vector<Point>, board::kMaxSensors> points_;
+    std::array<std::vector<Block>, board::kMaxSensors> blocks_;
     std::vector<qint64> breaks_; // in time order
 };
 

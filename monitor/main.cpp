@@ -1,72 +1,47 @@
 // SPDX-License-Identifier: MIT
+#include "GuiStart.h"
 #include "MonitorWindow.h"
-#include "Translations.h"
+#include "Text.h"
 #include "UnixSignals.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QIcon>
 
 #include <csignal>
-#include <cstdio>
-#include <cstdlib>
 
+namespace calimbra {
 namespace {
 
-// Qt aborts when it cannot reach a display; one plain line says why instead.
-bool displayIsMissing()
+void describe(QCommandLineParser& parser)
 {
-    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
-    const bool needsDisplay =
-        platform.isEmpty() || platform.startsWith("xcb") || platform.startsWith("wayland");
-    return needsDisplay && qEnvironmentVariableIsEmpty("DISPLAY") &&
-           qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    parser.setApplicationDescription(
+        tr("Live chart of the Calimbra board's temperature sensors, with a CSV record of every reading."));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("port"), tr("Serial port to use instead of the one remembered from the last run."),
+        tr("name")));
 }
 
 } // namespace
+} // namespace calimbra
 
 int main(int argc, char* argv[])
 {
     QCoreApplication::setOrganizationName(QStringLiteral("calimbra"));
     QCoreApplication::setApplicationName(QStringLiteral("calimbra-monitor"));
     QCoreApplication::setApplicationVersion(QStringLiteral(CALIMBRA_VERSION));
-    QCommandLineParser parser;
-    const QCommandLineOption port(
-        QStringLiteral("port"),
-        QCoreApplication::translate("calimbra-monitor",
-                                    "Serial port to use instead of the one remembered from the last run."),
-        QCoreApplication::translate("calimbra-monitor", "name"));
-    {
-        const QCoreApplication text(argc, argv);
-        calimbra::installTranslations();
-        parser.setApplicationDescription(QCoreApplication::translate(
-            "calimbra-monitor",
-            "Live chart of the Calimbra board's temperature sensors, with a CSV record of every reading."));
-        parser.addHelpOption();
-        parser.addVersionOption();
-        parser.addOption(port);
-        parser.process(text);
-        if (displayIsMissing()) {
-            std::fprintf(
-                stderr, "%s\n",
-                qPrintable(QCoreApplication::translate(
-                    "calimbra-monitor", "calimbra-monitor: no display could be opened; set DISPLAY or "
-                                        "WAYLAND_DISPLAY, or run it from a desktop session.")));
-            return EXIT_FAILURE;
-        }
-    }
-
-    QApplication app(argc, argv);
-    calimbra::installTranslations();
-    QApplication::setDesktopFileName(QStringLiteral("io.github.calimbra.monitor"));
+    calimbra::GuiStart start(QStringLiteral("calimbra-monitor"), calimbra::describe);
+    if (const auto status = start.judgeCommandLine(argc, argv))
+        return *status;
+    const auto app = start.application(argc, argv, QStringLiteral("io.github.calimbra.monitor"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/calimbra-monitor.svg")));
+
     calimbra::MonitorWindow window;
-    if (parser.isSet(port))
-        window.usePort(parser.value(port));
+    if (start.options().isSet(QStringLiteral("port")))
+        window.usePort(start.options().value(QStringLiteral("port")));
     window.show();
     int signalled = 0;
     const calimbra::UnixSignalWatcher stopSignals{SIGINT, SIGTERM, SIGHUP};
-    QObject::connect(&stopSignals, &calimbra::UnixSignalWatcher::received, &app, [&](int number) {
+    QObject::connect(&stopSignals, &calimbra::UnixSignalWatcher::received, app.get(), [&](int number) {
         signalled = number;
         window.close();
     });

@@ -3,6 +3,7 @@
 #include "support/PtyPair.h"
 
 #include "ComError.h"
+#include "ComSetupDialog.h"
 #include "Protocol.h"
 #include "TComPort.h"
 
@@ -423,7 +424,7 @@ void ComPortTest::setupDialogAppliesOnlyOnOk()
         dialog->findChild<QComboBox*>(QStringLiteral("baudRateBox"))->setEditText(QStringLiteral("19200"));
         dialog->reject();
     });
-    port.ShowSetupDialog();
+    ShowSetupDialog(port);
     QCOMPARE(port.settings(), before);
 
     answerDialog([](QDialog* dialog) {
@@ -433,7 +434,7 @@ void ComPortTest::setupDialogAppliesOnlyOnOk()
         parity->setCurrentIndex(parity->findData(QVariant::fromValue(QSerialPort::OddParity)));
         dialog->accept();
     });
-    port.ShowSetupDialog();
+    ShowSetupDialog(port);
     QCOMPARE(port.portName(), QStringLiteral("/dev/ttyUSB3"));
     QCOMPARE(port.baudRate(), 19200);
     QCOMPARE(port.parity(), QSerialPort::OddParity);

@@ -3,6 +3,7 @@
 
 #include "ui_CalimbraUnit1.h"
 
+#include "ComSetupDialog.h"
 #include "Cp1252.h"
 #include "DateTimeText.h"
 #include "ErrorHandler.h"
@@ -112,7 +113,7 @@ void TForm1::Button2Click()
 
 void TForm1::Button1Click()
 {
-    guarded([&] { ui->ComPort1->ShowSetupDialog(this); });
+    guarded([&] { ShowSetupDialog(*ui->ComPort1, this); });
 }
 
 void TForm1::BitBtn1Click()

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <QDateTime>
+#include <QList>
+#include <QMetaType>
 #include <QString>
 #include <QStringView>
 
@@ -25,4 +27,10 @@ struct Reading
 // "T7 = sem sensor" nothing).
 [[nodiscard]] std::optional<double> temperatureValue(QStringView text);
 
+// The sensors a person names, as "1,3,5-7" (spaces allowed); empty text is an empty list, meaning
+// every active sensor. Nothing when a part is not a sensor from 1 to 9 or a range of them.
+[[nodiscard]] std::optional<QList<int>> sensorList(const QString& text);
+
 } // namespace calimbra
+
+Q_DECLARE_METATYPE(calimbra::Reading)

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "SamplingSession.h"
 
-#include "BoardProtocol.h"
-
 #include <QCoreApplication>
 
 #include <algorithm>
@@ -26,23 +24,6 @@ QDateTime nowWithOffset()
 }
 
 } // namespace
-
-std::optional<QList<int>> sensorList(const QString& text)
-{
-    QList<int> sensors;
-    for (const QString& part : text.split(u',', Qt::SkipEmptyParts)) {
-        const QStringList ends = part.trimmed().split(u'-');
-        bool firstOk = false;
-        bool lastOk = true;
-        const int first = ends.first().toInt(&firstOk);
-        const int last = ends.size() == 2 ? ends.last().toInt(&lastOk) : first;
-        if (!firstOk || !lastOk || ends.size() > 2 || first < 1 || last > board::kMaxSensors || first > last)
-            return std::nullopt;
-        for (int sensor = first; sensor <= last; ++sensor)
-            sensors << sensor;
-    }
-    return sensors;
-}
 
 SamplingSession::SamplingSession(BoardConversation& conversation, QObject* parent)
     : QObject(parent), conversation_(conversation)

@@ -137,10 +137,13 @@ void ComSetupDialog::accept()
 
 } // namespace calimbra
 
-// A member of the port, defined beside the dialog so that the port itself needs no widgets.
-void TComPort::ShowSetupDialog(QWidget* parent)
+namespace calimbra {
+
+void ShowSetupDialog(TComPort& port, QWidget* parent)
 {
-    calimbra::ComSetupDialog dialog(settings_, parent);
+    ComSetupDialog dialog(port.settings(), parent);
     if (dialog.exec() == QDialog::Accepted)
-        setSettings(dialog.settings());
+        port.setSettings(dialog.settings());
 }
+
+} // namespace calimbra

@@ -20,7 +20,7 @@ enum class LogFormat {
 [[nodiscard]] QByteArray formatReading(const Reading& reading, LogFormat format);
 
 // Appends lines to a file or to standard output, each in one write, so that a crash, a pulled plug
-// or a second logger appending to the same file never leaves half a line. Failures throw ComError.
+// or a second logger appending to the same file never leaves half a line. Failures throw Error.
 class LogFile
 {
 public:

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "ReadingLog.h"
 
-#include "ComError.h"
+#include "Error.h"
+#include "Text.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -17,11 +17,6 @@
 
 namespace calimbra {
 namespace {
-
-QString tr(const char* text)
-{
-    return QCoreApplication::translate("calimbra", text);
-}
 
 QString isoTime(const QDateTime& time)
 {
@@ -110,7 +105,7 @@ LogFile::LogFile(const QString& path, LogFormat format) : path_(path), format_(f
     }
     fd_ = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd_ < 0)
-        throw ComError(cannotOpen(path));
+        throw Error(cannotOpen(path));
     ownsFd_ = true;
     // Locked while judging "empty", so that two loggers starting together write one header.
     ::flock(fd_, LOCK_EX);
@@ -149,7 +144,7 @@ void LogFile::writeWhole(const QByteArray& line)
         if (written < 0) {
             if (errno == EINTR)
                 continue;
-            throw ComError(cannotWrite(path_));
+            throw Error(cannotWrite(path_));
         }
         done += written;
     }

@@ -7,6 +7,8 @@
 
 #include <memory>
 
+class TComPort;
+
 namespace Ui {
 class ComSetupDialog;
 }
@@ -34,5 +36,9 @@ private:
 
     std::unique_ptr<Ui::ComSetupDialog> ui_;
 };
+
+// The port's setup dialog, modal: OK applies the chosen settings to the port for this run, Cancel
+// changes nothing.
+void ShowSetupDialog(TComPort& port, QWidget* parent = nullptr);
 
 } // namespace calimbra

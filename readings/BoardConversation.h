@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "PortLink.h"
 #include "Protocol.h"
 
 #include <QObject>
 #include <QTimer>
 
 #include <chrono>
-
-class TComPort;
 
 namespace calimbra {
 
@@ -29,7 +28,7 @@ public:
     // A DS18B20 takes up to 750 ms to convert at 12 bits, and the board answers only then.
     static constexpr std::chrono::milliseconds kDefaultTimeout{2000};
 
-    explicit BoardConversation(TComPort& port, QObject* parent = nullptr);
+    explicit BoardConversation(PortLink& port, QObject* parent = nullptr);
 
     void setTimeout(std::chrono::milliseconds timeout) { timeout_ = timeout; }
     [[nodiscard]] std::chrono::milliseconds timeout() const { return timeout_; }
@@ -56,7 +55,7 @@ private:
     template <typename Emit>
     void later(Emit emitter);
 
-    TComPort& port_;
+    PortLink& port_;
     std::chrono::milliseconds timeout_ = kDefaultTimeout;
     std::optional<RequestKind> awaiting_;
     int sensor_ = 0;

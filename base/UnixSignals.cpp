@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "UnixSignals.h"
 
-#include "ComError.h"
+#include "Error.h"
 
-#include <QCoreApplication>
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -32,8 +31,8 @@ UnixSignalWatcher::UnixSignalWatcher(std::initializer_list<int> signalNumbers, Q
     : QObject(parent), signals_(signalNumbers)
 {
     if (::pipe2(pipeEnds, O_CLOEXEC | O_NONBLOCK) != 0) {
-        throw ComError(QCoreApplication::translate("calimbra", "Could not watch for stop signals: %1.")
-                           .arg(QString::fromLocal8Bit(std::strerror(errno))));
+        throw Error(
+            tr("Could not watch for stop signals: %1.").arg(QString::fromLocal8Bit(std::strerror(errno))));
     }
     notifier_ = new QSocketNotifier(pipeEnds[0], QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, &UnixSignalWatcher::readPipe);

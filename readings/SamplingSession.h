@@ -14,10 +14,6 @@
 
 namespace calimbra {
 
-// The sensors a person names, as "1,3,5-7" (spaces allowed); empty text is an empty list, meaning
-// every active sensor. Nothing when a part is not a sensor from 1 to 9 or a range of them.
-[[nodiscard]] std::optional<QList<int>> sensorList(const QString& text);
-
 // Reads the sensors round after round at a steady interval, unattended: a round asks for the sensor
 // count (unless the sensors are chosen), then each sensor in turn. When the port cannot be opened,
 // the line is lost or the board stops answering, the trouble is announced once, the round is tried
@@ -83,5 +79,3 @@ private:
 };
 
 } // namespace calimbra
-
-Q_DECLARE_METATYPE(calimbra::Reading)

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "Reading.h"
 
+#include "BoardProtocol.h"
+
 namespace calimbra {
 namespace {
 
@@ -40,6 +42,23 @@ std::optional<double> temperatureValue(QStringView text)
         return negative ? -value : value;
     }
     return std::nullopt;
+}
+
+std::optional<QList<int>> sensorList(const QString& text)
+{
+    QList<int> sensors;
+    for (const QString& part : text.split(u',', Qt::SkipEmptyParts)) {
+        const QStringList ends = part.trimmed().split(u'-');
+        bool firstOk = false;
+        bool lastOk = true;
+        const int first = ends.first().toInt(&firstOk);
+        const int last = ends.size() == 2 ? ends.last().toInt(&lastOk) : first;
+        if (!firstOk || !lastOk || ends.size() > 2 || first < 1 || last > board::kMaxSensors || first > last)
+            return std::nullopt;
+        for (int sensor = first; sensor <= last; ++sensor)
+            sensors << sensor;
+    }
+    return sensors;
 }
 
 } // namespace calimbra

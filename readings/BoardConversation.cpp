@@ -2,7 +2,6 @@
 #include "BoardConversation.h"
 
 #include "ComError.h"
-#include "TComPort.h"
 
 #include <QCoreApplication>
 
@@ -10,12 +9,12 @@
 
 namespace calimbra {
 
-BoardConversation::BoardConversation(TComPort& port, QObject* parent) : QObject(parent), port_(port)
+BoardConversation::BoardConversation(PortLink& port, QObject* parent) : QObject(parent), port_(port)
 {
     timer_.setSingleShot(true);
     connect(&timer_, &QTimer::timeout, this, &BoardConversation::onTimeout);
-    connect(&port_, &TComPort::RxChar, this, &BoardConversation::onRxChar);
-    connect(&port_, &TComPort::lineFailed, this, &BoardConversation::onLineFailed);
+    connect(&port_, &PortLink::arrived, this, &BoardConversation::onRxChar);
+    connect(&port_, &PortLink::lineFailed, this, &BoardConversation::onLineFailed);
 }
 
 template <typename Emit>
