@@ -13,6 +13,23 @@ bool isDigit(QChar c)
 
 } // namespace
 
+QString readErrorName(ReadError error)
+{
+    switch (error) {
+    case ReadError::Timeout:
+        return QStringLiteral("timeout");
+    case ReadError::Garbled:
+        return QStringLiteral("garbled");
+    case ReadError::NoValue:
+        return QStringLiteral("no_value");
+    case ReadError::PowerOn:
+        return QStringLiteral("power_on");
+    case ReadError::Disconnected:
+        return QStringLiteral("disconnected");
+    }
+    return {};
+}
+
 std::optional<double> temperatureValue(QStringView text)
 {
     const qsizetype equals = text.indexOf(u'=');

@@ -11,15 +11,29 @@
 
 namespace calimbra {
 
-// One answer of the board to a temperature request, as a logger keeps it.
+// Why a reading has no value. Each is counted apart (the metrics' read errors by kind).
+enum class ReadError {
+    Timeout,      // the sensor did not answer within the time-out
+    Garbled,      // the reply was cut by a zero byte or ran past the longest reply
+    NoValue,      // the reply carries no number ("T7 = sem sensor")
+    PowerOn,      // 85.0 °C out of nowhere: a DS18B20 read before its first conversion
+    Disconnected, // -127.0 °C: the firmware's value for a sensor that did not answer
+};
+
+// The name outputs use for the kind: "timeout", "garbled", "no_value", "power_on", "disconnected".
+[[nodiscard]] QString readErrorName(ReadError error);
+
+// One answer of the board to a temperature request (or its absence), as a logger keeps it.
 struct Reading
 {
     QDateTime time;       // when the reply was received, local time with its UTC offset
     qint64 monotonicMs{}; // the same moment on a clock that no time change moves
     QDateTime roundStart; // shared by every reading of one round
     int sensor{};
-    QString text;                  // the reply exactly as the panel shows it
-    std::optional<double> celsius; // absent when the text carries no number
+    QString name;                   // the sensor's name in the board's profile; empty when it has none
+    QString text;                   // the reply as received (control bytes escaped); empty: no reply
+    std::optional<double> celsius;  // the value, calibrated; absent when there is none
+    std::optional<ReadError> error; // why there is no value
 };
 
 // The board's replies are text, not numbers: the value is the first signed decimal number after

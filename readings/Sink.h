@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "Alarm.h"
+#include "Reading.h"
+
+#include <QObject>
+#include <QString>
+
+namespace calimbra {
+
+// One output of a sampling session: a file, a broker, metrics. Every sink is fed the same readings
+// in the order they were taken, and fails on its own: a sink that cannot deliver keeps what it must
+// and says so once (failing), and once again when it works (recovered), and the sampling and the
+// other sinks go on meanwhile.
+class Sink : public QObject
+{
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    // What the sink is, in the user's words, for its messages: "MQTT broker broker.local:1883".
+    [[nodiscard]] virtual QString description() const = 0;
+
+    virtual void take(const Reading& reading) = 0;
+    // The board answers (a round got a reply) or does not (the port is lost, nothing answered).
+    virtual void boardAvailable(bool available) { Q_UNUSED(available); }
+    virtual void alarmChanged(const AlarmEvent& event) { Q_UNUSED(event); }
+    // SIGHUP: files are reopened, as logrotate expects.
+    virtual void reopen() {}
+    // A clean stop: deliver what can be delivered now, say goodbye (the broker's "offline").
+    virtual void stop() {}
+
+    [[nodiscard]] bool isFailing() const { return failing_; }
+
+signals:
+    void failing(const QString& message);
+    void recovered();
+
+protected:
+    // Each is said once: repeating a failure while it lasts, or a recovery, says nothing more.
+    void reportFailure(const QString& message)
+    {
+        if (failing_)
+            return;
+        failing_ = true;
+        emit failing(message);
+    }
+    void reportWorking()
+    {
+        if (!failing_)
+            return;
+        failing_ = false;
+        emit recovered();
+    }
+
+private:
+    bool failing_ = false;
+};
+
+} // namespace calimbra
