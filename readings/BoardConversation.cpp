@@ -2,20 +2,21 @@
 #include "BoardConversation.h"
 
 #include "ComError.h"
+#include "Protocol.h"
 
-#include <QCoreApplication>
-
+#include <array>
 #include <cassert>
 
 namespace calimbra {
 
-BoardConversation::BoardConversation(PortLink& port, QObject* parent) : QObject(parent), port_(port)
+BoardConversation::BoardConversation(PortLink& port, Clock& clock, QObject* parent)
+    : QObject(parent), port_(port), deadline_(clock.deadline([this] { onTimeout(); }))
 {
-    timer_.setSingleShot(true);
-    connect(&timer_, &QTimer::timeout, this, &BoardConversation::onTimeout);
-    connect(&port_, &PortLink::arrived, this, &BoardConversation::onRxChar);
+    connect(&port_, &PortLink::arrived, this, &BoardConversation::onArrived);
     connect(&port_, &PortLink::lineFailed, this, &BoardConversation::onLineFailed);
 }
+
+BoardConversation::~BoardConversation() = default;
 
 template <typename Emit>
 void BoardConversation::later(Emit emitter)
@@ -32,61 +33,97 @@ void BoardConversation::later(Emit emitter)
 
 void BoardConversation::askSensorCount()
 {
-    send(RequestKind::Information, informationRequest());
+    send(Awaiting::Count, informationRequest(), false);
 }
 
 void BoardConversation::askTemperature(int sensor)
 {
     sensor_ = sensor;
-    send(RequestKind::Measurement, measurementRequest(QString::number(sensor)));
+    send(Awaiting::Temperature, measurementRequest(QString::number(sensor)), false);
 }
 
 void BoardConversation::sendLedCommand()
 {
-    send(RequestKind::LedCommand, ledCommand());
+    send(std::nullopt, ledCommand(), true);
 }
 
-void BoardConversation::send(RequestKind kind, const QByteArray& request)
+void BoardConversation::send(std::optional<Awaiting> awaiting, const QByteArray& request, bool ledCommand)
 {
     assert(!isBusy());
     try {
-        sendRequest(port_, kind, request);
-    } catch (const ComError& error) {
+        sendRequest(port_,
+                    ledCommand                    ? RequestKind::LedCommand
+                    : awaiting == Awaiting::Count ? RequestKind::Information
+                                                  : RequestKind::Measurement,
+                    request);
+    } catch (const Error& error) {
         port_.Close();
         const QString message = error.message();
         later([this, message] { emit failed(ConversationFailure::PortUnavailable, message); });
         return;
     }
-    if (kind == RequestKind::LedCommand) {
+    if (ledCommand) {
         later([this] { emit ledCommandSent(); });
         return;
     }
-    awaiting_ = kind;
-    timer_.start(timeout_);
+    awaiting_ = awaiting;
+    deadline_->start(timeout_);
 }
 
-void BoardConversation::onRxChar()
+void BoardConversation::onArrived()
 {
-    if (!awaiting_)
-        return; // a late answer to a question given up on: the next request clears it
-    ReceiveOutcome outcome;
+    // Everything waiting is read now, awaited or not: bytes left in the port would fill its buffer
+    // until it stopped reading the line at all.
+    QByteArray reply;
+    bool cut = false;
     try {
-        outcome = receiveStep(port_);
-    } catch (const ComError& error) {
+        std::array<char, 4096> chunk{};
+        for (qint64 waiting = port_.InputCount(); waiting > 0; waiting = port_.InputCount()) {
+            const qint64 read = port_.Read(std::span<char>(
+                chunk.data(),
+                static_cast<std::size_t>(std::min<qint64>(waiting, static_cast<qint64>(chunk.size())))));
+            if (read <= 0)
+                break;
+            const qsizetype room = kLongestReply - reply.size();
+            reply.append(chunk.data(), std::min<qsizetype>(room, read));
+            cut = cut || read > room;
+        }
+    } catch (const Error& error) {
+        if (!awaiting_)
+            return;
         finish();
         emit failed(ConversationFailure::LineLost, error.message());
         return;
     }
-    if (const auto* count = std::get_if<SensorCountReply>(&outcome);
-        count && *awaiting_ == RequestKind::Information) {
-        finish();
-        emit sensorCountReceived(*count);
-    } else if (const auto* temperature = std::get_if<TemperatureReply>(&outcome);
-               temperature && *awaiting_ == RequestKind::Measurement) {
-        finish();
-        emit temperatureReceived(sensor_, temperature->text);
+    if (awaiting_ && !reply.isEmpty())
+        judge(reply, cut);
+}
+
+void BoardConversation::judge(const QByteArray& bytes, bool cut)
+{
+    if (*awaiting_ == Awaiting::Count) {
+        for (const QByteArray& reply : splitReplies(bytes)) {
+            if (const auto answer = judgeCount(reply)) {
+                finish();
+                emit countReceived(*answer);
+                return;
+            }
+        }
+        return; // noise, or a late temperature reply: the wait goes on
     }
-    // Anything else (noise, half a reply, another question's answer) leaves the wait running.
+    const QList<QByteArray> replies = splitReplies(bytes);
+    for (qsizetype i = 0; i < replies.size(); ++i) {
+        const QByteArray& reply = replies[i];
+        if (!isTemperatureReply(reply))
+            continue;
+        if (const auto named = namedSensor(reply); named && *named != sensor_) {
+            emit lateReplyDropped(sensor_, judgeTemperature(*named, reply).text);
+            continue;
+        }
+        finish();
+        emit temperatureReceived(judgeTemperature(sensor_, reply, cut && i == replies.size() - 1));
+        return;
+    }
 }
 
 void BoardConversation::onLineFailed(const QString& message)
@@ -101,7 +138,7 @@ void BoardConversation::onTimeout()
 {
     if (!awaiting_)
         return;
-    const bool measurement = *awaiting_ == RequestKind::Measurement;
+    const bool measurement = *awaiting_ == Awaiting::Temperature;
     finish();
     const auto ms = static_cast<qlonglong>(timeout_.count());
     emit failed(
@@ -114,7 +151,7 @@ void BoardConversation::onTimeout()
 void BoardConversation::finish()
 {
     awaiting_.reset();
-    timer_.stop();
+    deadline_->stop();
 }
 
 } // namespace calimbra

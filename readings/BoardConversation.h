@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "Clock.h"
 #include "PortLink.h"
-#include "Protocol.h"
+#include "Replies.h"
 
+#include <QByteArray>
 #include <QObject>
-#include <QTimer>
 
 #include <chrono>
+#include <memory>
+#include <optional>
 
 namespace calimbra {
 
@@ -18,8 +21,10 @@ enum class ConversationFailure {
 };
 
 // Asks the board one question at a time and waits for its answer, or for the time-out. It sends
-// with the panel's own sequence and judges replies with the panel's receive step; what it adds is
-// the waiting. Every outcome is signalled from the event loop, never from inside an ask call.
+// with the panel's own sequence, so the board gets the same bytes; what it adds is the waiting,
+// and a reading of replies that takes everything up to the line's quiet gap and checks the sensor a
+// reply names. Whatever arrives is read at once, awaited or not, so that noise never piles up in
+// the port. Every outcome is signalled from the event loop, never from inside an ask call.
 class BoardConversation : public QObject
 {
     Q_OBJECT
@@ -28,7 +33,8 @@ public:
     // A DS18B20 takes up to 750 ms to convert at 12 bits, and the board answers only then.
     static constexpr std::chrono::milliseconds kDefaultTimeout{2000};
 
-    explicit BoardConversation(PortLink& port, QObject* parent = nullptr);
+    explicit BoardConversation(PortLink& port, Clock& clock = Clock::system(), QObject* parent = nullptr);
+    ~BoardConversation() override;
 
     void setTimeout(std::chrono::milliseconds timeout) { timeout_ = timeout; }
     [[nodiscard]] std::chrono::milliseconds timeout() const { return timeout_; }
@@ -41,14 +47,20 @@ public:
     void sendLedCommand();
 
 signals:
-    void sensorCountReceived(const calimbra::SensorCountReply& reply);
-    void temperatureReceived(int sensor, const QString& text);
+    void countReceived(const calimbra::CountAnswer& answer);
+    void temperatureReceived(const calimbra::TemperatureAnswer& answer);
     void ledCommandSent();
     void failed(calimbra::ConversationFailure failure, const QString& message);
+    // A reply that names another sensor than the one asked (an answer given up on earlier) was
+    // dropped; the wait goes on.
+    void lateReplyDropped(int askedSensor, const QString& reply);
 
 private:
-    void send(RequestKind kind, const QByteArray& request);
-    void onRxChar();
+    enum class Awaiting { Count, Temperature };
+
+    void send(std::optional<Awaiting> awaiting, const QByteArray& request, bool ledCommand);
+    void onArrived();
+    void judge(const QByteArray& reply, bool cut);
     void onLineFailed(const QString& message);
     void onTimeout();
     void finish();
@@ -57,12 +69,13 @@ private:
 
     PortLink& port_;
     std::chrono::milliseconds timeout_ = kDefaultTimeout;
-    std::optional<RequestKind> awaiting_;
+    std::optional<Awaiting> awaiting_;
     int sensor_ = 0;
     bool pending_ = false; // an outcome is queued for the event loop
-    QTimer timer_;
+    std::unique_ptr<Deadline> deadline_;
 };
 
 } // namespace calimbra
 
-Q_DECLARE_METATYPE(calimbra::SensorCountReply)
+Q_DECLARE_METATYPE(calimbra::CountAnswer)
+Q_DECLARE_METATYPE(calimbra::TemperatureAnswer)

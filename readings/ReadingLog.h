@@ -1,45 +1,75 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "Error.h"
 #include "Reading.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
+
+#include <deque>
 
 namespace calimbra {
 
 enum class LogFormat {
-    Csv,       // RFC 4180 quoting: time, sensor, celsius, reply
+    Csv,       // RFC 4180 quoting: time, sensor, celsius, reply, name
     JsonLines, // one JSON object a line
     Influx,    // InfluxDB line protocol, for Telegraf's exec input and time-series stores
 };
 
 // The first line of a new log; empty for formats without one.
 [[nodiscard]] QByteArray logHeader(LogFormat format);
-// One whole line, newline included.
-[[nodiscard]] QByteArray formatReading(const Reading& reading, LogFormat format);
+// One whole line, newline included. `withName`: CSV files begun before sensors had names have four
+// columns, and lines appended to them keep to four.
+[[nodiscard]] QByteArray formatReading(const Reading& reading, LogFormat format, bool withName = true);
 
-// Appends lines to a file or to standard output, each in one write, so that a crash, a pulled plug
-// or a second logger appending to the same file never leaves half a line. Failures throw Error.
+// Standard output's reader went away (a pipe closed by `head`, a FIFO left): the end of output.
+class OutputClosed : public Error
+{
+public:
+    using Error::Error;
+};
+
+// Appends lines to a file or to standard output, each whole or not at all, so that a crash, a
+// pulled plug, a full disk or a second logger appending to the same file never leaves half a line.
+// A line that could not be written is kept (a bounded number of them) and written first next time.
 class LogFile
 {
 public:
-    // An empty path writes to standard output. A header goes first only into a new or empty file.
+    // Lines kept while the file cannot be written; beyond this the oldest are dropped and counted.
+    static constexpr qsizetype kKeptLines = 10000;
+
+    // An empty path writes to standard output. A header goes first only into a new or empty file; a
+    // file whose last line was torn (by a crash of an older writer) is continued on a new line.
+    // Throws Error when the file cannot be opened.
     LogFile(const QString& path, LogFormat format);
     ~LogFile();
     LogFile(const LogFile&) = delete;
     LogFile& operator=(const LogFile&) = delete;
 
+    // Writes the lines kept from before, then this one. Throws Error when the file cannot take them
+    // (the lines stay kept), OutputClosed when standard output's reader is gone.
     void append(const Reading& reading);
+    // Closes and opens the path again: the file was moved away by log rotation. Throws Error.
+    void reopen();
+
     [[nodiscard]] QString path() const { return path_; }
+    [[nodiscard]] qsizetype keptLines() const { return static_cast<qsizetype>(kept_.size()); }
+    [[nodiscard]] qint64 droppedLines() const { return dropped_; }
 
 private:
+    void open();
+    void writeKept();
     void writeWhole(const QByteArray& line);
 
     QString path_;
     LogFormat format_;
+    bool withName_ = true;
     int fd_ = -1;
     bool ownsFd_ = false;
+    std::deque<QByteArray> kept_;
+    qint64 dropped_ = 0;
 };
 
 } // namespace calimbra

@@ -1,39 +1,24 @@
 // SPDX-License-Identifier: MIT
 #include "SamplingSession.h"
 
-#include <QCoreApplication>
-
 #include <algorithm>
 #include <utility>
 
 using namespace std::chrono;
 
 namespace calimbra {
-namespace {
 
-qint64 monotonicNowMs()
+SamplingSession::SamplingSession(BoardConversation& conversation, Clock& clock, QObject* parent)
+    : QObject(parent), conversation_(conversation), clock_(clock),
+      next_(clock.deadline([this] { startRound(); }))
 {
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-// Local time carrying its offset, so that the text written says which zone it is in.
-QDateTime nowWithOffset()
-{
-    const QDateTime now = QDateTime::currentDateTime();
-    return now.toOffsetFromUtc(now.offsetFromUtc());
-}
-
-} // namespace
-
-SamplingSession::SamplingSession(BoardConversation& conversation, QObject* parent)
-    : QObject(parent), conversation_(conversation)
-{
-    timer_.setSingleShot(true);
-    connect(&timer_, &QTimer::timeout, this, &SamplingSession::startRound);
-    connect(&conversation_, &BoardConversation::sensorCountReceived, this, &SamplingSession::onSensorCount);
+    connect(&conversation_, &BoardConversation::countReceived, this, &SamplingSession::onCount);
     connect(&conversation_, &BoardConversation::temperatureReceived, this, &SamplingSession::onTemperature);
     connect(&conversation_, &BoardConversation::failed, this, &SamplingSession::onFailed);
+    connect(&conversation_, &BoardConversation::lateReplyDropped, this, &SamplingSession::onLateReply);
 }
+
+SamplingSession::~SamplingSession() = default;
 
 void SamplingSession::start()
 {
@@ -52,14 +37,14 @@ void SamplingSession::stop()
     running_ = false;
     inRound_ = false;
     toAsk_.clear();
-    timer_.stop();
+    next_->stop();
 }
 
 void SamplingSession::scheduleAfter(milliseconds delay)
 {
-    timer_.start(delay);
+    next_->start(delay);
     if (delay > milliseconds{0})
-        emit nextRoundAt(QDateTime::currentDateTime().addMSecs(delay.count()));
+        emit nextRoundAt(clock_.now().addMSecs(delay.count()));
 }
 
 void SamplingSession::startRound()
@@ -68,13 +53,16 @@ void SamplingSession::startRound()
         return;
     if (conversation_.isBusy()) {
         // A stop and start while an answer was awaited: that wait ends within the time-out.
-        timer_.start(milliseconds{100});
+        next_->start(milliseconds{100});
         return;
     }
     inRound_ = true;
-    roundStart_ = nowWithOffset();
-    roundStartMonotonic_ = monotonicNowMs();
-    readingsThisRound_ = 0;
+    roundStart_ = clock_.now();
+    roundStartMonotonic_ = clock_.monotonic();
+    answeredThisRound_ = 0;
+    heardThisRound_ = false;
+    asking_ = 0;
+    lastTimeout_.clear();
     emit roundStarted(roundStart_);
     if (sensors_.isEmpty()) {
         toAsk_.clear();
@@ -93,61 +81,91 @@ void SamplingSession::askNext()
         endRound();
         return;
     }
-    conversation_.askTemperature(toAsk_.takeFirst());
+    asking_ = toAsk_.takeFirst();
+    conversation_.askTemperature(asking_);
 }
 
-void SamplingSession::onSensorCount(const SensorCountReply& reply)
+void SamplingSession::onCount(const CountAnswer& answer)
 {
     if (!inRound_)
         return;
-    if (!reply.count) {
-        onFailed(ConversationFailure::NoReply,
-                 tr("The board's sensor-count reply \"%1\" carries no count.").arg(reply.text));
+    if (!answer.count) {
+        failRound(
+            ConversationFailure::NoReply,
+            tr("The board's sensor-count reply \"%1\" carries no count of 0 to 9 sensors.").arg(answer.text));
         return;
     }
-    for (int sensor = 1; sensor <= *reply.count; ++sensor)
+    heardThisRound_ = true;
+    if (*answer.count == 0 && !std::exchange(saidNoSensors_, true))
+        emit notice(tr("The board reports no active sensors (\"%1\"); nothing to read.").arg(answer.text));
+    for (int sensor = 1; sensor <= *answer.count; ++sensor)
         toAsk_ << sensor;
     askNext();
 }
 
-void SamplingSession::onTemperature(int sensor, const QString& text)
+void SamplingSession::onTemperature(const TemperatureAnswer& answer)
 {
     if (!inRound_)
         return;
-    reportHealthy();
+    ++answeredThisRound_;
+    heardThisRound_ = true;
     Reading reading;
-    reading.time = nowWithOffset();
-    reading.monotonicMs = monotonicNowMs();
-    reading.roundStart = roundStart_;
-    reading.sensor = sensor;
-    reading.text = text;
-    reading.celsius = temperatureValue(text);
-    ++readingsThisRound_;
-    emit readingTaken(reading);
+    reading.sensor = answer.sensor;
+    reading.text = answer.text;
+    reading.celsius = answer.celsius;
+    reading.error = answer.error;
+    take(std::move(reading));
     askNext();
 }
 
-void SamplingSession::reportHealthy()
+void SamplingSession::take(Reading reading)
 {
-    retry_ = kFirstRetry;
-    if (troubleSince_.isValid()) {
-        const QDateTime since = std::exchange(troubleSince_, QDateTime());
-        emit resumed(nowWithOffset(), since);
-    }
+    reading.time = clock_.now();
+    reading.monotonicMs = clock_.monotonic().count();
+    reading.roundStart = roundStart_;
+    emit readingTaken(reading);
 }
 
-void SamplingSession::onFailed(ConversationFailure, const QString& message)
+void SamplingSession::onLateReply(int askedSensor, const QString& reply)
+{
+    if (std::exchange(saidLate_, true))
+        return;
+    emit notice(
+        tr("A reply for another sensor (\"%1\") arrived while sensor %2 was asked: a late answer to an "
+           "earlier request, dropped. Late replies are dropped without saying so again; a longer "
+           "time-out may avoid them.")
+            .arg(reply)
+            .arg(askedSensor));
+}
+
+void SamplingSession::onFailed(ConversationFailure failure, const QString& message)
 {
     if (!inRound_)
         return;
+    if (failure == ConversationFailure::NoReply && asking_ > 0) {
+        // One silent sensor does not silence the others: it gives a reading without a value.
+        lastTimeout_ = message;
+        Reading reading;
+        reading.sensor = asking_;
+        reading.error = ReadError::Timeout;
+        take(std::move(reading));
+        askNext();
+        return;
+    }
+    failRound(failure, message);
+}
+
+void SamplingSession::failRound(ConversationFailure failure, const QString& message)
+{
     inRound_ = false;
+    asking_ = 0;
     toAsk_.clear();
     if (!troubleSince_.isValid()) {
-        troubleSince_ = nowWithOffset();
+        troubleSince_ = clock_.now();
+        lastFailure_ = failure;
         emit troubleStarted(message, troubleSince_);
     }
-    if (readingsThisRound_ > 0)
-        emit roundFinished(roundStart_, readingsThisRound_);
+    emit roundFinished(roundStart_, answeredThisRound_);
     if (!running_)
         return;
     // The same round again, sooner than the interval while that is long, never in a tight loop.
@@ -156,11 +174,27 @@ void SamplingSession::onFailed(ConversationFailure, const QString& message)
     scheduleAfter(wait);
 }
 
+void SamplingSession::reportHealthy()
+{
+    retry_ = kFirstRetry;
+    if (troubleSince_.isValid()) {
+        const QDateTime since = std::exchange(troubleSince_, QDateTime());
+        emit resumed(clock_.now(), since);
+    }
+}
+
 void SamplingSession::endRound()
 {
+    asking_ = 0;
+    if (!heardThisRound_) {
+        // Every sensor was silent: the board, not a sensor, is in trouble.
+        failRound(ConversationFailure::NoReply,
+                  lastTimeout_.isEmpty() ? tr("The board did not answer.") : lastTimeout_);
+        return;
+    }
     inRound_ = false;
     reportHealthy();
-    emit roundFinished(roundStart_, readingsThisRound_);
+    emit roundFinished(roundStart_, answeredThisRound_);
     ++roundsDone_;
     if (roundLimit_ > 0 && roundsDone_ >= roundLimit_) {
         running_ = false;
@@ -168,8 +202,8 @@ void SamplingSession::endRound()
         return;
     }
     // Rounds keep to the interval counted from their starts, not from their ends.
-    const qint64 elapsed = monotonicNowMs() - roundStartMonotonic_;
-    scheduleAfter(milliseconds{std::max<qint64>(0, interval_.count() - elapsed)});
+    const milliseconds elapsed = clock_.monotonic() - roundStartMonotonic_;
+    scheduleAfter(std::max(milliseconds{0}, interval_ - elapsed));
 }
 
 } // namespace calimbra

@@ -2,22 +2,23 @@
 #pragma once
 
 #include "BoardConversation.h"
+#include "Clock.h"
 #include "Reading.h"
 
 #include <QDateTime>
 #include <QList>
 #include <QObject>
-#include <QTimer>
 
 #include <chrono>
-#include <optional>
+#include <memory>
 
 namespace calimbra {
 
 // Reads the sensors round after round at a steady interval, unattended: a round asks for the sensor
-// count (unless the sensors are chosen), then each sensor in turn. When the port cannot be opened,
-// the line is lost or the board stops answering, the trouble is announced once, the round is tried
-// again after 1, 2, 4 ... up to 30 s, and its end is announced once too.
+// count (unless the sensors are chosen), then each sensor in turn. A sensor that does not answer in
+// time gives a reading without a value, and the round goes on. When the port cannot be opened, the
+// line is lost, or nothing at all answered in a round, the trouble is announced once, the round is
+// tried again after 1, 2, 4 ... up to 30 s, and its end is announced once too.
 class SamplingSession : public QObject
 {
     Q_OBJECT
@@ -26,7 +27,9 @@ public:
     static constexpr std::chrono::milliseconds kFirstRetry{1000};
     static constexpr std::chrono::milliseconds kLongestRetry{30000};
 
-    explicit SamplingSession(BoardConversation& conversation, QObject* parent = nullptr);
+    explicit SamplingSession(BoardConversation& conversation, Clock& clock = Clock::system(),
+                             QObject* parent = nullptr);
+    ~SamplingSession() override;
 
     void setInterval(std::chrono::milliseconds interval) { interval_ = interval; }
     [[nodiscard]] std::chrono::milliseconds interval() const { return interval_; }
@@ -37,6 +40,8 @@ public:
 
     [[nodiscard]] bool isRunning() const { return running_; }
     [[nodiscard]] bool inTrouble() const { return troubleSince_.isValid(); }
+    // The kind of the trouble that began it, while in trouble.
+    [[nodiscard]] ConversationFailure lastFailure() const { return lastFailure_; }
 
     void start();
     // Takes effect between two requests; a reply already received is still delivered.
@@ -45,23 +50,30 @@ public:
 signals:
     void roundStarted(const QDateTime& start);
     void readingTaken(const calimbra::Reading& reading);
-    void roundFinished(const QDateTime& start, int readings);
+    // `answered`: readings in the round that the board answered.
+    void roundFinished(const QDateTime& start, int answered);
     void nextRoundAt(const QDateTime& when);
     void troubleStarted(const QString& message, const QDateTime& when);
     void resumed(const QDateTime& when, const QDateTime& troubleSince);
+    // Worth saying, though no trouble: replies dropped as late, a board reporting no sensors.
+    void notice(const QString& message);
     void finished();
 
 private:
     void startRound();
     void askNext();
-    void onSensorCount(const SensorCountReply& reply);
-    void onTemperature(int sensor, const QString& text);
+    void onCount(const CountAnswer& answer);
+    void onTemperature(const TemperatureAnswer& answer);
     void onFailed(ConversationFailure failure, const QString& message);
+    void onLateReply(int askedSensor, const QString& reply);
+    void take(Reading reading);
+    void failRound(ConversationFailure failure, const QString& message);
     void endRound();
     void scheduleAfter(std::chrono::milliseconds delay);
     void reportHealthy();
 
     BoardConversation& conversation_;
+    Clock& clock_;
     std::chrono::milliseconds interval_{10000};
     QList<int> sensors_;
     int roundLimit_ = 0;
@@ -69,13 +81,19 @@ private:
     bool running_ = false;
     bool inRound_ = false;
     QDateTime roundStart_;
-    qint64 roundStartMonotonic_ = 0;
+    std::chrono::milliseconds roundStartMonotonic_{};
     QList<int> toAsk_;
-    int readingsThisRound_ = 0;
+    int asking_ = 0;
+    int answeredThisRound_ = 0;
+    bool heardThisRound_ = false; // the board answered something: a count or a reading
+    QString lastTimeout_;
     int roundsDone_ = 0;
     QDateTime troubleSince_;
+    ConversationFailure lastFailure_ = ConversationFailure::NoReply;
     std::chrono::milliseconds retry_ = kFirstRetry;
-    QTimer timer_;
+    bool saidLate_ = false;
+    bool saidNoSensors_ = false;
+    std::unique_ptr<Deadline> next_;
 };
 
 } // namespace calimbra

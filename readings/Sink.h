@@ -29,14 +29,16 @@ public:
     virtual void alarmChanged(const AlarmEvent& event) { Q_UNUSED(event); }
     // SIGHUP: files are reopened, as logrotate expects.
     virtual void reopen() {}
-    // A clean stop: deliver what can be delivered now, say goodbye (the broker's "offline").
-    virtual void stop() {}
+    // A clean stop: deliver what can be delivered now, say goodbye (the broker's "offline"), then
+    // emit stopped(), at once or from the event loop a little later.
+    virtual void stop() { emit stopped(); }
 
     [[nodiscard]] bool isFailing() const { return failing_; }
 
 signals:
     void failing(const QString& message);
     void recovered();
+    void stopped();
 
 protected:
     // Each is said once: repeating a failure while it lasts, or a recovery, says nothing more.

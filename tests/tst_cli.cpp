@@ -86,7 +86,7 @@ void CliTest::csvQuotesTheReply()
     reading.text = QStringLiteral("T3 = \"22,5\"");
     reading.celsius = 22.5;
     QCOMPARE(formatReading(reading, LogFormat::Csv),
-             QByteArray("2026-01-02T03:04:05.006+01:00,3,22.5,\"T3 = \"\"22,5\"\"\"\n"));
+             QByteArray("2026-01-02T03:04:05.006+01:00,3,22.5,\"T3 = \"\"22,5\"\"\",\n"));
 }
 
 void CliTest::commands_data()
@@ -165,9 +165,9 @@ void CliTest::logGoesOnThroughAHangUpAndStopsCleanly()
     const QByteArray content = log.readAll();
     QVERIFY(content.endsWith('\n'));
     const QList<QByteArray> lines = content.trimmed().split('\n');
-    QCOMPARE(lines.first(), QByteArray("time,sensor,celsius,reply"));
+    QCOMPARE(lines.first(), QByteArray("time,sensor,celsius,reply,name"));
     const QRegularExpression line(
-        QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT[^,]+,[12],2\\d\\.\\d+,T[12] = \\+.* \u00B0C$"));
+        QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT[^,]+,[12],2\\d\\.\\d+,T[12] = \\+.* \u00B0C,$"));
     for (const QByteArray& row : lines.mid(1))
         QVERIFY2(line.match(QString::fromUtf8(row)).hasMatch(), row.constData());
     QVERIFY(lines.size() > 4); // readings before the hang-up and after the return

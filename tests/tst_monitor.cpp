@@ -144,7 +144,7 @@ void MonitorTest::roundsReachTheTableAndTheRecordThroughAHangUp()
     QFile file(record);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = file.readAll().split('\n');
-    QCOMPARE(lines.first(), QByteArray("time,sensor,celsius,reply"));
+    QCOMPARE(lines.first(), QByteArray("time,sensor,celsius,reply,name"));
     QCOMPARE(lines.last(), QByteArray()); // ends with a whole line
     QCOMPARE(lines.size() - 2, readings.count());
 }

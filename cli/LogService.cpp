@@ -1,0 +1,166 @@
+// SPDX-License-Identifier: MIT
+#include "LogService.h"
+
+#include "BoardProtocol.h"
+#include "FileSink.h"
+#include "Output.h"
+#include "Status.h"
+#include "TComPort.h"
+#include "Text.h"
+
+#include <csignal>
+
+using namespace std::chrono;
+
+namespace calimbra::cli {
+namespace {
+
+QString timeText(const QDateTime& time)
+{
+    return time.toString(Qt::ISODate);
+}
+
+// How long the outputs may take to say goodbye (the broker's "offline") once stopped.
+constexpr milliseconds kStopGrace{3000};
+
+} // namespace
+
+LogService::LogService(const Options& options, TComPort& port, BoardConversation& conversation,
+                       QObject* parent)
+    : QObject(parent), options_(options), port_(port),
+      session_(conversation), signals_{SIGINT, SIGTERM, SIGHUP}
+{
+    session_.setInterval(options_.interval);
+    session_.setSensors(options_.sensors);
+    session_.setRoundLimit(options_.count);
+    connect(&session_, &SamplingSession::readingTaken, this, &LogService::onReading);
+    connect(&session_, &SamplingSession::roundFinished, this,
+            [this](const QDateTime&, int answered) { onRoundFinished(answered); });
+    connect(&session_, &SamplingSession::troubleStarted, this, &LogService::onTrouble);
+    connect(&session_, &SamplingSession::resumed, this, &LogService::onResumed);
+    connect(&session_, &SamplingSession::notice, this, [this](const QString& message) { say(message); });
+    connect(&session_, &SamplingSession::finished, this, [this] { stop(Done); });
+    connect(&signals_, &UnixSignalWatcher::received, this, &LogService::onSignal);
+
+    countBound_.setSingleShot(true);
+    connect(&countBound_, &QTimer::timeout, this, &LogService::onCountBoundPassed);
+    stopGrace_.setSingleShot(true);
+    connect(&stopGrace_, &QTimer::timeout, this, [this] { emit finished(status_); });
+}
+
+LogService::~LogService() = default;
+
+void LogService::start()
+{
+    const bool networkOutput = !options_.mqtt.isEmpty() || !options_.metrics.isEmpty();
+    if (options_.output || !networkOutput) {
+        auto file = std::make_unique<FileSink>(options_.output.value_or(QString()), options_.format);
+        connect(file.get(), &FileSink::closed, this, [this](const QString&) { stop(OutputFailed); });
+        addSink(std::move(file));
+    }
+    if (options_.count > 0) {
+        // A run with an end must end, even with the board away: cron must never stack them up.
+        const milliseconds bound = options_.interval * options_.count + SamplingSession::kLongestRetry +
+                                   options_.timeout * (board::kMaxSensors + 1);
+        countBound_.start(bound);
+    }
+    session_.start();
+    service_.ready(tr("Reading %1 every %2 s").arg(port_.portName()).arg(options_.interval.count() / 1000.0));
+}
+
+void LogService::addSink(std::unique_ptr<Sink> sink)
+{
+    Sink* added = sink.get();
+    connect(added, &Sink::failing, this, [this, added](const QString& message) {
+        say(tr("%1: %2").arg(timeText(QDateTime::currentDateTime()), message));
+        Q_UNUSED(added);
+    });
+    connect(added, &Sink::recovered, this, [this, added] {
+        say(tr("%1: %2 works again.").arg(timeText(QDateTime::currentDateTime()), added->description()));
+    });
+    connect(added, &Sink::stopped, this, [this] {
+        if (stopping_ && --pendingStops_ == 0) {
+            stopGrace_.stop();
+            emit finished(status_);
+        }
+    });
+    sinks_.push_back(std::move(sink));
+}
+
+void LogService::onReading(Reading reading)
+{
+    for (const auto& sink : sinks_)
+        sink->take(reading);
+}
+
+void LogService::onRoundFinished(int answered)
+{
+    if (answered > 0) {
+        for (const auto& sink : sinks_)
+            sink->boardAvailable(true);
+    }
+}
+
+void LogService::onTrouble(const QString& message, const QDateTime& when)
+{
+    say(tr("%1: %2 Trying again until it answers.").arg(timeText(when), message));
+    service_.status(message);
+    for (const auto& sink : sinks_)
+        sink->boardAvailable(false);
+}
+
+void LogService::onResumed(const QDateTime& when, const QDateTime& since)
+{
+    say(tr("%1: readings resumed (missing since %2).").arg(timeText(when), timeText(since)));
+    service_.status(
+        tr("Reading %1 every %2 s").arg(port_.portName()).arg(options_.interval.count() / 1000.0));
+}
+
+void LogService::onSignal(int number)
+{
+    if (number == SIGHUP) {
+        for (const auto& sink : sinks_)
+            sink->reopen();
+        return;
+    }
+    // Lines are written whole from the event loop, so stopping here never cuts one.
+    stop(Done);
+}
+
+void LogService::onCountBoundPassed()
+{
+    if (stopping_)
+        return;
+    say(tr("Gave up: the %1 rounds asked for were not done within %2 s.")
+            .arg(options_.count)
+            .arg(duration_cast<seconds>(countBound_.intervalAsDuration()).count()));
+    stop(session_.lastFailure() == ConversationFailure::NoReply ? NoReply : PortFailed);
+}
+
+void LogService::stop(int status)
+{
+    if (stopping_)
+        return;
+    stopping_ = true;
+    status_ = status;
+    countBound_.stop();
+    session_.stop();
+    port_.Close();
+    service_.stopping();
+    pendingStops_ = static_cast<int>(sinks_.size());
+    if (pendingStops_ == 0) {
+        QMetaObject::invokeMethod(
+            this, [this] { emit finished(status_); }, Qt::QueuedConnection);
+        return;
+    }
+    stopGrace_.start(kStopGrace);
+    for (const auto& sink : sinks_)
+        sink->stop();
+}
+
+void LogService::say(const QString& message) const
+{
+    printError(message);
+}
+
+} // namespace calimbra::cli

@@ -1,0 +1,88 @@
+// SPDX-License-Identifier: MIT
+#include "Replies.h"
+
+#include "BoardProtocol.h"
+#include "Cp1252.h"
+#include "Text.h"
+
+namespace calimbra {
+namespace {
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+} // namespace
+
+QList<QByteArray> splitReplies(QByteArrayView bytes)
+{
+    QList<QByteArray> replies;
+    qsizetype start = 0;
+    for (qsizetype at = 1; at + 1 < bytes.size(); ++at) {
+        if (bytes[at] == board::kTemperatureMarker && isDigit(bytes[at + 1])) {
+            replies << bytes.sliced(start, at - start).toByteArray();
+            start = at;
+        }
+    }
+    if (start < bytes.size())
+        replies << bytes.sliced(start).toByteArray();
+    return replies;
+}
+
+bool isTemperatureReply(QByteArrayView reply)
+{
+    return !reply.isEmpty() && reply.front() == board::kTemperatureMarker;
+}
+
+std::optional<int> namedSensor(QByteArrayView reply)
+{
+    if (!isTemperatureReply(reply))
+        return std::nullopt;
+    int sensor = 0;
+    qsizetype at = 1;
+    while (at < reply.size() && isDigit(reply[at]) && sensor < 1000)
+        sensor = sensor * 10 + (reply[at++] - '0');
+    return at > 1 ? std::optional<int>(sensor) : std::nullopt;
+}
+
+TemperatureAnswer judgeTemperature(int sensor, QByteArrayView reply, bool cut)
+{
+    TemperatureAnswer answer;
+    answer.sensor = sensor;
+    while (!reply.isEmpty() && reply.back() == '\0')
+        reply.chop(1);
+    if (cut || reply.contains('\0')) {
+        answer.text = printable(fromCp1252(reply));
+        answer.error = ReadError::Garbled;
+        return answer;
+    }
+    answer.text = fromCp1252(reply);
+    answer.celsius = temperatureValue(answer.text);
+    if (!answer.celsius)
+        answer.error = ReadError::NoValue;
+    return answer;
+}
+
+std::optional<CountAnswer> judgeCount(QByteArrayView reply)
+{
+    const qsizetype equals = reply.indexOf('=');
+    if (isTemperatureReply(reply) || equals < 0)
+        return std::nullopt;
+    CountAnswer answer;
+    answer.text = printable(fromCp1252(reply.first(reply.size() - (reply.endsWith('\0') ? 1 : 0))));
+    qsizetype at = equals + 1;
+    while (at < reply.size() && reply[at] == ' ')
+        ++at;
+    const qsizetype first = at;
+    while (at < reply.size() && isDigit(reply[at]) && at - first < 3)
+        ++at;
+    if (at == first || (at < reply.size() && isDigit(reply[at])))
+        return answer;
+    const int count = reply.sliced(first, at - first).toByteArray().toInt();
+    if (count <= board::kMaxSensors)
+        answer.count = count;
+    return answer;
+}
+
+} // namespace calimbra
