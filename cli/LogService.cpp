@@ -54,6 +54,8 @@ void LogService::start()
 {
     const bool networkOutput = !options_.mqtt.isEmpty() || !options_.metrics.isEmpty();
     if (options_.output || !networkOutput) {
+        if (!options_.output && standardOutputIsClosed())
+            throw Error(tr("Could not write to standard output: it is closed. Name a file with --output."));
         auto file = std::make_unique<FileSink>(options_.output.value_or(QString()), options_.format);
         connect(file.get(), &FileSink::closed, this, [this](const QString&) { stop(OutputFailed); });
         addSink(std::move(file));

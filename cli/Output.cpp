@@ -63,6 +63,11 @@ void prepareStandardStreams()
     }
 }
 
+bool standardOutputIsClosed()
+{
+    return gStandardOutputClosed;
+}
+
 void printLine(const QString& line)
 {
     writeAll(STDOUT_FILENO, line.toUtf8() + '\n');

@@ -12,6 +12,9 @@ namespace calimbra::cli {
 // of a closed standard output.
 void prepareStandardStreams();
 
+// True when the program was started with standard output closed (`>&-`).
+[[nodiscard]] bool standardOutputIsClosed();
+
 // A line on standard output, whole, checked: throws Error when it cannot be written (a full disk,
 // a closed descriptor), OutputClosed when the reader went away.
 void printLine(const QString& line);

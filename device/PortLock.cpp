@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -38,7 +39,11 @@ QStringList lockFolders()
 
 qint64 lockPid(const QByteArray& content)
 {
-    const bool binary = content.size() == 4 && !QChar::isPrint(static_cast<uchar>(content.at(0)));
+    // Old uucp wrote the PID as a 4-byte integer; any of its bytes may look like a digit, so it is
+    // told from text by any byte that text locks never hold.
+    const bool binary = content.size() == 4 && std::any_of(content.begin(), content.end(), [](char c) {
+                            return !(c >= '0' && c <= '9') && c != ' ' && c != '\n';
+                        });
     if (binary) {
         qint32 pid = 0;
         std::memcpy(&pid, content.constData(), sizeof pid);

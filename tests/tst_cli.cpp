@@ -28,7 +28,7 @@ Run cli(const QStringList& arguments)
     QElapsedTimer clock;
     clock.start();
     process.start(QStringLiteral(CALIMBRA_CLI), arguments);
-    process.waitForFinished(30000);
+    process.waitForFinished(60000);
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
             QString::fromLocal8Bit(process.readAllStandardError()), clock.elapsed()};
 }
@@ -46,6 +46,12 @@ private slots:
     void commands_data();
     void commands();
     void logGoesOnThroughAHangUpAndStopsCleanly();
+    void noiseBetweenRoundsDoesNotDeafenTheLog();
+    void aFullFileIsNeverLeftWithATornLine();
+    void readerGoingAwayEndsTheLogAndFreesThePort();
+    void standardOutputFailuresAreReported_data();
+    void standardOutputFailuresAreReported();
+    void aCountedLogEndsWithoutItsBoard();
 };
 
 void CliTest::temperatureValues_data()
@@ -107,6 +113,15 @@ void CliTest::commands_data()
         << QStringList{"--delay", "1200"} << QStringList{"read", "2"} << 0 << "2\t2\\d\\.\\d+\t.*\n";
     QTest::newRow("silent board") << QStringList{"--delay", "60000"}
                                   << QStringList{"--timeout", "500", "read", "1"} << 3 << "";
+    QTest::newRow("count of zero is a count")
+        << QStringList{"--sensors", "0"} << QStringList{"info"} << 0 << "SN\u00B0 =0 sens\t0\n";
+    QTest::newRow("no active sensors: nothing read, status 0")
+        << QStringList{"--sensors", "0"} << QStringList{"read"} << 0 << "";
+    QTest::newRow("late replies never cross sensors")
+        << QStringList{"--delay", "700"} << QStringList{"--timeout", "500", "read", "1", "2", "3"} << 3 << "";
+    QTest::newRow("interval that is not a number")
+        << three << QStringList{"log", "--interval", "nan"} << 1 << "";
+    QTest::newRow("interval out of range") << three << QStringList{"log", "--interval", "1e9"} << 1 << "";
     QTest::newRow("unknown command") << three << QStringList{"fly"} << 1 << "";
     QTest::newRow("sensor out of range") << three << QStringList{"read", "10"} << 1 << "";
 }
@@ -171,6 +186,122 @@ void CliTest::logGoesOnThroughAHangUpAndStopsCleanly()
     for (const QByteArray& row : lines.mid(1))
         QVERIFY2(line.match(QString::fromUtf8(row)).hasMatch(), row.constData());
     QVERIFY(lines.size() > 4); // readings before the hang-up and after the return
+}
+
+void CliTest::noiseBetweenRoundsDoesNotDeafenTheLog()
+{
+    // More noise than the port holds before it stops reading the line.
+    BoardProcess board({"--sensors", "2", "--flood", "98304"});
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("log.csv"));
+    QProcess logger;
+    logger.start(QStringLiteral(CALIMBRA_CLI),
+                 {"--port", board.path(), "log", "--interval", "0.5", "--output", file});
+    const auto lines = [&file] {
+        QFile log(file);
+        return log.open(QIODevice::ReadOnly) ? log.readAll().count('\n') : 0;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(lines() >= 3, 10000);
+    board.signal(SIGUSR2);
+    QTest::qWait(300);
+    const qsizetype afterNoise = lines();
+    QTRY_VERIFY_WITH_TIMEOUT(lines() >= afterNoise + 6, 10000);
+    logger.terminate();
+    QVERIFY(logger.waitForFinished(5000));
+    QCOMPARE(logger.exitCode(), 0);
+}
+
+void CliTest::aFullFileIsNeverLeftWithATornLine()
+{
+    BoardProcess board({"--sensors", "2"});
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("log.csv"));
+    {
+        // A file torn by an older writer: the next run starts on a new line.
+        QFile torn(file);
+        QVERIFY(torn.open(QIODevice::WriteOnly));
+        torn.write("time,sensor,celsius,reply,name\n202");
+    }
+    // The file may not grow past 500 bytes: writes beyond fail as on a full disk.
+    QProcess limited;
+    limited.start(QStringLiteral("prlimit"), {"--fsize=500", CALIMBRA_CLI, "--port", board.path(), "log",
+                                              "--interval", "0.1", "--count", "10", "--output", file});
+    QVERIFY(limited.waitForFinished(20000));
+    QCOMPARE(limited.exitCode(), 0); // a failing output never stops the sampling
+    const QString said = QString::fromLocal8Bit(limited.readAllStandardError());
+    QCOMPARE(said.count(QLatin1String("Could not write")), 1);
+
+    const Run again =
+        cli({"--port", board.path(), "log", "--interval", "0.1", "--count", "2", "--output", file});
+    QCOMPARE(again.status, 0);
+    QFile log(file);
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QByteArray content = log.readAll();
+    QVERIFY(content.endsWith('\n'));
+    const QList<QByteArray> lines = content.chopped(1).split('\n');
+    QCOMPARE(lines.at(1), QByteArray("202"));
+    const QRegularExpression whole(QStringLiteral("^\\d{4}-[^,]+,[12],2\\d\\.\\d+,T[12] = [^,]+ \u00B0C,$"));
+    for (const QByteArray& line : lines.mid(2))
+        QVERIFY2(whole.match(QString::fromUtf8(line)).hasMatch(), line.constData());
+    QVERIFY(lines.size() >= 2 + 4 + 4);
+}
+
+void CliTest::readerGoingAwayEndsTheLogAndFreesThePort()
+{
+    BoardProcess board({"--sensors", "2"});
+    QProcess pipeline;
+    pipeline.start(QStringLiteral("bash"),
+                   {"-c", "\"$0\" \"$@\" | head -n 1; echo \"status ${PIPESTATUS[0]}\"", CALIMBRA_CLI,
+                    "--port", board.path(), "log", "--interval", "0.2"});
+    QVERIFY(pipeline.waitForFinished(10000));
+    const QString out = QString::fromUtf8(pipeline.readAllStandardOutput());
+    // Ended by its own hand with its documented status, not killed by SIGPIPE (141).
+    QVERIFY2(out.endsWith(QLatin1String("status 4\n")), qPrintable(out));
+    const QString lockName = QStringLiteral("LCK..") + board.path().mid(5).replace(u'/', u'_');
+    QVERIFY(!QFile::exists(QStringLiteral("/var/lock/") + lockName));
+    QVERIFY(!QFile::exists(QStringLiteral("/run/lock/") + lockName));
+}
+
+void CliTest::standardOutputFailuresAreReported_data()
+{
+    QTest::addColumn<QString>("redirection");
+    QTest::addColumn<QString>("command");
+    QTest::newRow("read to a full device") << ">/dev/full"
+                                           << "read";
+    QTest::newRow("info to a full device") << ">/dev/full"
+                                           << "info";
+    QTest::newRow("read with standard output closed") << ">&-"
+                                                      << "read";
+    QTest::newRow("log with standard output closed") << ">&-"
+                                                     << "log";
+}
+
+void CliTest::standardOutputFailuresAreReported()
+{
+    QFETCH(QString, redirection);
+    QFETCH(QString, command);
+    BoardProcess board({"--sensors", "2"});
+    QStringList arguments{"-c",         QStringLiteral("exec \"$0\" \"$@\" %1").arg(redirection),
+                          CALIMBRA_CLI, "--port",
+                          board.path(), command};
+    if (command == QLatin1String("log"))
+        arguments << "--count"
+                  << "1";
+    QProcess shell;
+    shell.start(QStringLiteral("sh"), arguments);
+    QVERIFY(shell.waitForFinished(10000));
+    const QString said = QString::fromLocal8Bit(shell.readAllStandardError());
+    QCOMPARE(shell.exitCode(), 4);
+    QVERIFY2(said.contains(QLatin1String("standard output")), qPrintable(said));
+}
+
+void CliTest::aCountedLogEndsWithoutItsBoard()
+{
+    // From cron every few minutes: a run with an end must end, or they pile up.
+    const Run run = cli({"--port", "/dev/ttyCalimbraMissing", "--timeout", "100", "log", "--count", "1",
+                         "--interval", "0.1"});
+    QCOMPARE(run.status, 2);
+    QVERIFY2(run.err.contains(QLatin1String("Gave up")), qPrintable(run.err));
 }
 
 QTEST_GUILESS_MAIN(CliTest)

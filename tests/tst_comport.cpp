@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -338,26 +339,38 @@ void ComPortTest::portHeldByAnotherOpener()
 
 void ComPortTest::otherProgramsLocksAreRespected_data()
 {
-    QTest::addColumn<QByteArray>("format"); // %1 is the PID
+    QTest::addColumn<QByteArray>("format"); // %1 is the PID; "binary": old uucp's 4-byte PID
     QTest::addColumn<bool>("alive");
+    QTest::addColumn<bool>("underLinkName"); // locked under the name the port is opened by
 
-    QTest::newRow("lockdev, running") << QByteArray("%1\n") << true;
-    QTest::newRow("pid program user, running") << QByteArray("%1 minicom root\n") << true;
-    QTest::newRow("Qt 5 lines, running") << QByteArray("%1\nputty\nhost\n") << true;
-    QTest::newRow("lockdev, ended a moment ago") << QByteArray("%1\n") << false;
+    QTest::newRow("lockdev, running") << QByteArray("%1\n") << true << false;
+    QTest::newRow("pid program user, running") << QByteArray("%1 minicom root\n") << true << false;
+    QTest::newRow("Qt 5 lines, running") << QByteArray("%1\nputty\nhost\n") << true << false;
+    QTest::newRow("uucp binary, running") << QByteArray("binary") << true << false;
+    QTest::newRow("uucp binary under the link's name, running") << QByteArray("binary") << true << true;
+    QTest::newRow("lockdev, ended a moment ago") << QByteArray("%1\n") << false << false;
 }
 
 void ComPortTest::otherProgramsLocksAreRespected()
 {
     QFETCH(QByteArray, format);
     QFETCH(bool, alive);
+    QFETCH(bool, underLinkName);
     const QDir locks(QStringLiteral("/var/lock"));
     if (!QFileInfo(locks.path()).isWritable())
         QSKIP("needs a lock folder this user may write");
 
+    // A binary PID whose first byte reads as a digit is the one most easily taken for text.
     QProcess other;
-    other.start(QStringLiteral("sleep"), {QStringLiteral("30")});
-    QVERIFY(other.waitForStarted());
+    for (int attempt = 0; attempt < 500; ++attempt) {
+        other.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+        QVERIFY(other.waitForStarted());
+        const auto lowByte = static_cast<char>(other.processId() & 0xFF);
+        if (format != "binary" || (lowByte >= '1' && lowByte <= '9'))
+            break;
+        other.kill();
+        other.waitForFinished();
+    }
     const qint64 pid = other.processId();
     if (!alive) {
         other.kill();
@@ -369,11 +382,19 @@ void ComPortTest::otherProgramsLocksAreRespected()
     QTemporaryDir dir;
     const QString link = dir.filePath(QStringLiteral("ttyBoard"));
     QVERIFY(QFile::link(pty.slavePath(), link));
-    const QString lockPath =
-        locks.filePath(QStringLiteral("LCK..") + pty.slavePath().mid(5).replace(u'/', u'_'));
+    QString lockedName = underLinkName ? link : pty.slavePath();
+    const QString lockPath = locks.filePath(
+        QStringLiteral("LCK..") +
+        (lockedName.startsWith(QLatin1String("/dev/")) ? lockedName.mid(5) : lockedName).replace(u'/', u'_'));
     QFile lock(lockPath);
     QVERIFY(lock.open(QIODevice::WriteOnly | QIODevice::NewOnly));
-    lock.write(QString::fromLatin1(format).arg(QString::number(pid).rightJustified(10)).toLatin1());
+    const auto removeLock = qScopeGuard([&lockPath] { QFile::remove(lockPath); });
+    if (format == "binary") {
+        const auto binaryPid = static_cast<qint32>(pid);
+        lock.write(reinterpret_cast<const char*>(&binaryPid), sizeof binaryPid);
+    } else {
+        lock.write(QString::fromLatin1(format).arg(QString::number(pid).rightJustified(10)).toLatin1());
+    }
     lock.close();
 
     TComPort port;
