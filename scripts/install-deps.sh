@@ -15,6 +15,9 @@ demo=(
   # build
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-charts-dev qt6-svg-dev libgl-dev
+  # the metrics endpoint; Debian's HTTP server package does not pull in the WebSockets one its CMake
+  # files require
+  qt6-httpserver-dev qt6-websockets-dev
   # translations (lupdate/lrelease and their CMake support) and Qt's own catalogues
   qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
   # manuals and icons, rendered at build time
@@ -29,6 +32,8 @@ test=(
   x11-utils socat procps
   # fuzzing and sanitizers
   clang libclang-rt-14-dev
+  # the metrics' format checker (promtool)
+  prometheus
   # benchmarks and packaging checks
   libbenchmark-dev dpkg-dev file lintian appstream desktop-file-utils
   # formatting and static checks

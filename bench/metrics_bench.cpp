@@ -1,0 +1,170 @@
+// SPDX-License-Identifier: MIT
+// One Prometheus scrape of a logger reading 9 sensors, with every kind of read error counted and
+// every alarm known:
+//   - the exposition alone, in this process;
+//   - over loopback HTTP, client and server in this process's event loop, on a connection kept
+//     open as Prometheus keeps it, and on a new connection each time.
+//
+//   bench_metrics [SCRAPES]
+
+#include "BenchTable.h"
+
+#include "MetricsServer.h"
+#include "MetricsSink.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTcpSocket>
+
+#include <functional>
+#include <vector>
+
+using namespace calimbra;
+
+namespace {
+
+constexpr int kWarmUp = 20;
+constexpr double kGoalMs = 1.0;
+
+void feed(MetricsSink& metrics)
+{
+    metrics.boardAvailable(true);
+    metrics.setMqttEnabled(true);
+    metrics.setMqttConnected(true);
+    metrics.setOutboxReadings(3);
+    metrics.addOutboxDropped(2);
+    const qint64 start = QDateTime::currentMSecsSinceEpoch();
+    for (int sensor = 1; sensor <= 9; ++sensor) {
+        Reading reading;
+        reading.sensor = sensor;
+        reading.name = QStringLiteral("Sensor \"%1\" in the hall").arg(sensor);
+        for (const ReadError error : {ReadError::Timeout, ReadError::Garbled, ReadError::NoValue,
+                                      ReadError::PowerOn, ReadError::Disconnected}) {
+            reading.time = QDateTime::fromMSecsSinceEpoch(start);
+            reading.error = error;
+            metrics.take(reading);
+        }
+        reading.error.reset();
+        reading.celsius = 20.0 + sensor * 0.37;
+        metrics.take(reading);
+        for (const AlarmKind kind : {AlarmKind::High, AlarmKind::Low, AlarmKind::Lost}) {
+            AlarmEvent event;
+            event.sensor = sensor;
+            event.kind = kind;
+            event.raised = true;
+            metrics.alarmChanged(event);
+            if (sensor % 2) {
+                event.raised = false;
+                metrics.alarmChanged(event);
+            }
+        }
+    }
+}
+
+// Scrapes over HTTP/1.1, one after another, each timed from the request to the last byte of the body.
+class Scraper : public QObject
+{
+public:
+    Scraper(quint16 port, bool keepAlive, int scrapes) : port_(port), keepAlive_(keepAlive), left_(scrapes)
+    {
+        connect(&socket_, &QTcpSocket::connected, this, &Scraper::send);
+        connect(&socket_, &QTcpSocket::readyRead, this, &Scraper::read);
+        connect(&socket_, &QTcpSocket::errorOccurred, this, [this] {
+            if (socket_.error() != QAbstractSocket::RemoteHostClosedError)
+                qFatal("scrape failed: %s", qPrintable(socket_.errorString()));
+        });
+    }
+
+    void start()
+    {
+        clock_.start();
+        reply_.clear();
+        if (socket_.state() == QAbstractSocket::ConnectedState)
+            send();
+        else
+            socket_.connectToHost(QHostAddress::LocalHost, port_);
+    }
+
+    std::vector<double> ms;
+    qsizetype bodyBytes = 0;
+    std::function<void()> done;
+
+private:
+    void send()
+    {
+        socket_.write(keepAlive_ ? QByteArrayLiteral("GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
+                                 : QByteArrayLiteral("GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                                                     "Connection: close\r\n\r\n"));
+    }
+
+    void read()
+    {
+        reply_ += socket_.readAll();
+        const qsizetype headerEnd = reply_.indexOf("\r\n\r\n");
+        if (headerEnd < 0)
+            return;
+        const QByteArray lower = reply_.left(headerEnd).toLower();
+        const qsizetype at = lower.indexOf("content-length:");
+        if (!reply_.startsWith("HTTP/1.1 200") || at < 0)
+            qFatal("unexpected reply: %s", reply_.left(headerEnd).constData());
+        const qsizetype length = lower.mid(at + 15, lower.indexOf('\r', at) - at - 15).trimmed().toLongLong();
+        if (reply_.size() < headerEnd + 4 + length)
+            return;
+        const double elapsed = static_cast<double>(clock_.nsecsElapsed()) / 1e6;
+        bodyBytes = length;
+        if (++count_ > kWarmUp)
+            ms.push_back(elapsed);
+        if (!keepAlive_)
+            socket_.abort();
+        if (--left_ > 0)
+            start();
+        else
+            done();
+    }
+
+    QTcpSocket socket_;
+    QElapsedTimer clock_;
+    QByteArray reply_;
+    quint16 port_;
+    bool keepAlive_;
+    int left_;
+    int count_ = 0;
+};
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    const int scrapes = QCoreApplication::arguments().value(1, QStringLiteral("2000")).toInt();
+
+    MetricsSink metrics(QStringLiteral("/dev/ttyUSB0"), QStringLiteral("1.0.0"));
+    feed(metrics);
+
+    std::vector<double> inProcess;
+    qsizetype bytes = 0;
+    for (int i = 0; i < scrapes + kWarmUp; ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        bytes += metrics.exposition().size();
+        if (i >= kWarmUp)
+            inProcess.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
+    }
+    const std::string size = std::to_string(bytes / (scrapes + kWarmUp)) + " bytes";
+    bench::row("metrics scrape, 9 sensors (" + size + "): exposition in process", "ms", inProcess, "<= 1",
+               bench::median(inProcess) <= kGoalMs);
+
+    MetricsServer server(metrics);
+    server.listen({QHostAddress(QHostAddress::LocalHost), 0});
+    Scraper kept(server.port(), true, scrapes + kWarmUp);
+    Scraper fresh(server.port(), false, scrapes + kWarmUp);
+    kept.done = [&] { fresh.start(); };
+    fresh.done = [&] { QCoreApplication::quit(); };
+    kept.start();
+    QCoreApplication::exec();
+    bench::row("metrics scrape over loopback HTTP, connection kept open", "ms", kept.ms, "<= 1",
+               bench::median(kept.ms) <= kGoalMs);
+    bench::row("metrics scrape over loopback HTTP, new connection", "ms", fresh.ms, "<= 1",
+               bench::median(fresh.ms) <= kGoalMs);
+    return 0;
+}
