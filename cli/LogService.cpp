@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "LogService.h"
 
+#include "BoardName.h"
 #include "BoardProtocol.h"
 #include "FileSink.h"
+#include "MetricsServer.h"
+#include "MetricsSink.h"
 #include "Output.h"
 #include "Status.h"
 #include "TComPort.h"
 #include "Text.h"
+
+#include <QCoreApplication>
 
 #include <csignal>
 
@@ -48,10 +53,19 @@ LogService::LogService(const Options& options, TComPort& port, BoardConversation
     connect(&stopGrace_, &QTimer::timeout, this, [this] { emit finished(status_); });
 }
 
-LogService::~LogService() = default;
+// The server reads the metrics sink: it goes first.
+LogService::~LogService()
+{
+    metricsServer_.reset();
+}
 
 void LogService::start()
 {
+    board_ = options_.board.isEmpty() ? boardNameFromPort(options_.port) : options_.board;
+    if (!isValidBoardName(board_))
+        throw UsageError(tr("The board's name \"%1\" may hold only letters, digits, _ and - (at most 64); "
+                            "choose another with --board.")
+                             .arg(printable(board_)));
     const bool networkOutput = !options_.mqtt.isEmpty() || !options_.metrics.isEmpty();
     if (options_.output || !networkOutput) {
         if (!options_.output && standardOutputIsClosed())
@@ -59,6 +73,13 @@ void LogService::start()
         auto file = std::make_unique<FileSink>(options_.output.value_or(QString()), options_.format);
         connect(file.get(), &FileSink::closed, this, [this](const QString&) { stop(OutputFailed); });
         addSink(std::move(file));
+    }
+    if (!options_.metrics.isEmpty()) {
+        auto metrics = std::make_unique<MetricsSink>(board_, QCoreApplication::applicationVersion());
+        metrics_ = metrics.get();
+        metricsServer_ = std::make_unique<MetricsServer>(*metrics_);
+        metricsServer_->listen(options_.metrics);
+        addSink(std::move(metrics));
     }
     if (options_.count > 0) {
         // A run with an end must end, even with the board away: cron must never stack them up.

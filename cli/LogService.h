@@ -15,6 +15,11 @@
 
 class TComPort;
 
+namespace calimbra {
+class MetricsServer;
+class MetricsSink;
+} // namespace calimbra
+
 namespace calimbra::cli {
 
 // The log command: one sampling session feeding every output named (a file or standard output, an
@@ -50,9 +55,12 @@ private:
     void say(const QString& message) const;
 
     Options options_;
+    QString board_;
     TComPort& port_;
     SamplingSession session_;
     std::vector<std::unique_ptr<Sink>> sinks_;
+    MetricsSink* metrics_ = nullptr; // one of the sinks
+    std::unique_ptr<MetricsServer> metricsServer_;
     UnixSignalWatcher signals_;
     ServiceManager service_;
     QTimer countBound_;
