@@ -57,6 +57,8 @@ echo "Monitor over a simulated day..." >&2
 "$build/bench/bench_monitor" 24 2>/dev/null >>"$rows"
 echo "Metrics scrape..." >&2
 "$build/bench/bench_metrics" 2000 2>/dev/null >>"$rows"
+echo "Outbox: ${QUEUED:-100000} readings queued and drained..." >&2
+"$build/bench/bench_outbox" "${QUEUED:-100000}" 2>/dev/null >>"$rows"
 echo "Receive step..." >&2
 "$build/bench/bench_receivestep" --benchmark_repetitions=10 --benchmark_min_time=0.2 2>/dev/null >>"$rows"
 

@@ -24,6 +24,8 @@ demo=(
   scdoc librsvg2-bin
   # running: the X11 platform plugin, and fonts metric-compatible with the window's Windows fonts
   qt6-qpa-plugins fontconfig fonts-liberation2
+  # running: Qt's SQLite driver, for the outbox of readings bound for a broker
+  libqt6sql6-sqlite
   # the demo without a display: a virtual one, driven by keys, with screenshots
   xvfb xauth xdotool imagemagick
 )
