@@ -16,4 +16,13 @@ QString alarmKindName(AlarmKind kind)
     return {};
 }
 
+std::optional<AlarmKind> alarmKindFromName(QStringView name)
+{
+    for (const AlarmKind kind : {AlarmKind::High, AlarmKind::Low, AlarmKind::Lost}) {
+        if (name == alarmKindName(kind))
+            return kind;
+    }
+    return std::nullopt;
+}
+
 } // namespace calimbra

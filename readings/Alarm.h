@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QMetaType>
 #include <QString>
+#include <QStringView>
 
 #include <optional>
 
@@ -17,6 +18,8 @@ enum class AlarmKind {
 
 // "high", "low", "lost": the name used in topics, metrics labels and the hook's environment.
 [[nodiscard]] QString alarmKindName(AlarmKind kind);
+// The kind of one of those names; nothing for any other text.
+[[nodiscard]] std::optional<AlarmKind> alarmKindFromName(QStringView name);
 
 // An alarm raised or cleared; each raise and each clear is announced exactly once.
 struct AlarmEvent

@@ -1,0 +1,129 @@
+// SPDX-License-Identifier: MIT
+#include "AlarmHook.h"
+
+#include "Error.h"
+
+#include <QLocale>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTimer>
+
+#include <csignal>
+#include <unistd.h>
+
+namespace calimbra {
+namespace {
+
+const char* const kKilledProperty = "calimbraKilled";
+const char* const kLabelProperty = "calimbraLabel";
+
+} // namespace
+
+AlarmHook::AlarmHook(const QString& command, const QString& board, QObject* parent)
+    : QObject(parent), board_(board)
+{
+    const QStringList words = QProcess::splitCommand(command);
+    if (words.isEmpty())
+        throw Error(tr("The alarm command \"%1\" names no program to run.").arg(command));
+    program_ = words.first();
+    arguments_ = words.mid(1);
+}
+
+AlarmHook::~AlarmHook()
+{
+    for (QProcess* process : std::as_const(running_)) {
+        disconnect(process, nullptr, this, nullptr);
+        if (process->processId() > 0)
+            ::kill(-static_cast<pid_t>(process->processId()), SIGKILL);
+        process->kill();
+        // Killed, it ends at once; reaping it here spares QProcess's warning about a running child.
+        process->waitForFinished();
+    }
+}
+
+void AlarmHook::run(const AlarmEvent& event)
+{
+    const QString label = tr("sensor %1, %2 %3")
+                              .arg(event.sensor)
+                              .arg(alarmKindName(event.kind),
+                                   event.raised ? QStringLiteral("raised") : QStringLiteral("cleared"));
+    if (running_.size() >= kMaxRunning) {
+        emit said(tr("The alarm command %1 (%2) was not run: %3 of them are still running.")
+                      .arg(program_, label)
+                      .arg(running_.size()));
+        return;
+    }
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("CALIMBRA_BOARD"), board_);
+    environment.insert(QStringLiteral("CALIMBRA_SENSOR"), QString::number(event.sensor));
+    environment.insert(QStringLiteral("CALIMBRA_NAME"), event.name);
+    environment.insert(QStringLiteral("CALIMBRA_ALARM"), alarmKindName(event.kind));
+    environment.insert(QStringLiteral("CALIMBRA_STATE"),
+                       event.raised ? QStringLiteral("raised") : QStringLiteral("cleared"));
+    environment.insert(QStringLiteral("CALIMBRA_CELSIUS"),
+                       event.celsius ? QString::number(*event.celsius, 'g', QLocale::FloatingPointShortest)
+                                     : QString());
+    environment.insert(QStringLiteral("CALIMBRA_TIME"), event.time.toString(Qt::ISODateWithMs));
+
+    auto* process = new QProcess(this);
+    process->setProperty(kLabelProperty, label);
+    process->setProgram(program_);
+    process->setArguments(arguments_);
+    process->setProcessEnvironment(environment);
+    process->setProcessChannelMode(QProcess::ForwardedChannels);
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->setChildProcessModifier([] {
+        // A group of its own, so that a kill reaches whatever it started; its output to our
+        // standard error, never into readings written to standard output.
+        ::setpgid(0, 0);
+        ::dup2(STDERR_FILENO, STDOUT_FILENO);
+    });
+
+    auto* limit = new QTimer(process);
+    limit->setSingleShot(true);
+    connect(limit, &QTimer::timeout, process, [process] {
+        process->setProperty(kKilledProperty, true);
+        if (process->processId() > 0)
+            ::kill(-static_cast<pid_t>(process->processId()), SIGKILL);
+        process->kill();
+    });
+    connect(process, &QProcess::finished, this, [this, process](int code, QProcess::ExitStatus status) {
+        const QString what = process->property(kLabelProperty).toString();
+        QString message;
+        if (process->property(kKilledProperty).toBool())
+            message = tr("The alarm command %1 (%2) ran longer than %3 s and was killed.")
+                          .arg(program_, what)
+                          .arg(static_cast<double>(timeLimit_.count()) / 1000);
+        else if (status == QProcess::CrashExit)
+            message = tr("The alarm command %1 (%2) was ended by a signal.").arg(program_, what);
+        else if (code != 0)
+            message =
+                tr("The alarm command %1 (%2) failed with exit status %3.").arg(program_, what).arg(code);
+        ended(process, message);
+    });
+    connect(process, &QProcess::errorOccurred, this, [this, process](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            ended(process,
+                  tr("The alarm command %1 (%2) could not start: %3.")
+                      .arg(program_, process->property(kLabelProperty).toString(), process->errorString()));
+    });
+
+    running_ << process;
+    process->start();
+    if (running_.contains(process))
+        limit->start(timeLimit_);
+}
+
+void AlarmHook::ended(QProcess* process, const QString& message)
+{
+    if (!running_.removeOne(process))
+        return;
+    process->deleteLater();
+    if (!message.isEmpty())
+        emit said(message);
+    if (running_.isEmpty())
+        emit idle();
+}
+
+} // namespace calimbra

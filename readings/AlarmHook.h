@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "Alarm.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+
+class QProcess;
+
+namespace calimbra {
+
+// Runs the owner's command (on_alarm) for each alarm raised or cleared: the program and its
+// arguments as QProcess::splitCommand gives them, never through a shell, with the program's own
+// environment and CALIMBRA_BOARD, CALIMBRA_SENSOR, CALIMBRA_NAME, CALIMBRA_ALARM (high, low, lost),
+// CALIMBRA_STATE (raised, cleared), CALIMBRA_CELSIUS (empty when there is no value; '.' as the
+// decimal mark) and CALIMBRA_TIME (ISO 8601 with offset). Its standard output and error both go
+// to this program's standard error, so that they never mix with readings written to standard
+// output; its standard input is empty.
+//
+// Commands run side by side without holding up the event loop. One that runs longer than the
+// time limit is killed with all it started; one that cannot start, fails or is killed is said.
+class AlarmHook : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr std::chrono::milliseconds kDefaultTimeLimit{30000};
+    // Beyond this many at once an event's command is skipped (and that is said).
+    static constexpr int kMaxRunning = 8;
+
+    // Throws Error when the command names no program.
+    AlarmHook(const QString& command, const QString& board, QObject* parent = nullptr);
+    // Commands still running are killed.
+    ~AlarmHook() override;
+
+    void setTimeLimit(std::chrono::milliseconds limit) { timeLimit_ = limit; }
+    [[nodiscard]] std::chrono::milliseconds timeLimit() const { return timeLimit_; }
+    [[nodiscard]] int runningCount() const { return static_cast<int>(running_.size()); }
+
+    void run(const calimbra::AlarmEvent& event);
+
+signals:
+    // Something for the person running the program: a command that failed, was killed or skipped.
+    void said(const QString& message);
+    // The last running command has ended.
+    void idle();
+
+private:
+    void ended(QProcess* process, const QString& message);
+
+    QString program_;
+    QStringList arguments_;
+    QString board_;
+    std::chrono::milliseconds timeLimit_ = kDefaultTimeLimit;
+    QList<QProcess*> running_;
+};
+
+} // namespace calimbra

@@ -1,0 +1,642 @@
+// SPDX-License-Identifier: MIT
+#include "BoardConfig.h"
+
+#include "Error.h"
+#include "Text.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QSet>
+#include <QStringDecoder>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <map>
+
+using namespace std::chrono;
+
+namespace calimbra {
+namespace {
+
+constexpr double kShortestInterval = 0.1;  // s
+constexpr double kLongestInterval = 86400; // s
+constexpr double kLongestDelay = 86400;    // s
+
+[[noreturn]] void fail(const QString& path, int line, const QString& key, const QString& what)
+{
+    throw Error(QStringLiteral("%1:%2: %3: %4").arg(path).arg(line).arg(key, what));
+}
+
+[[noreturn]] void fail(const QString& path, int line, const QString& what)
+{
+    throw Error(QStringLiteral("%1:%2: %3").arg(path).arg(line).arg(what));
+}
+
+bool isComment(QChar c)
+{
+    return c == u';' || c == u'#';
+}
+
+// One line of the file as written, with what it says.
+struct Line
+{
+    enum class Kind { Blank, Comment, Section, Entry };
+
+    int number{};
+    QString text; // without its line end
+    Kind kind = Kind::Blank;
+    QString section; // Section: what is inside the brackets
+    QString indent;  // Entry: the blanks before the key
+    QString key;
+    QString value;   // unquoted, trimmed
+    QString comment; // Entry: an inline comment with the blanks before it, to keep on rewriting
+};
+
+struct Document
+{
+    QList<Line> lines;
+    bool crlf = false;
+};
+
+void parseValue(Line& line, QStringView rest, const QString& path)
+{
+    qsizetype at = 0;
+    while (at < rest.size() && rest[at].isSpace())
+        ++at;
+    if (at < rest.size() && rest[at] == u'"') {
+        QString value;
+        bool closed = false;
+        for (++at; at < rest.size(); ++at) {
+            const QChar c = rest[at];
+            if (c == u'"') {
+                closed = true;
+                ++at;
+                break;
+            }
+            if (c == u'\\' && at + 1 < rest.size() && (rest[at + 1] == u'"' || rest[at + 1] == u'\\'))
+                ++at;
+            value += rest[at];
+        }
+        if (!closed)
+            fail(path, line.number, line.key, tr("the value's opening quote is never closed."));
+        const QStringView after = rest.mid(at);
+        const QStringView afterTrimmed = after.trimmed();
+        if (afterTrimmed.isEmpty() || (isComment(afterTrimmed.front()) && after.front().isSpace())) {
+            line.value = value;
+            line.comment = afterTrimmed.isEmpty() ? QString() : after.toString();
+            return;
+        }
+        // Quotes that do not hold the whole value are part of it, as in a command's quoted words.
+    }
+    qsizetype end = rest.size();
+    for (qsizetype i = 1; i < rest.size(); ++i) {
+        if (isComment(rest[i]) && rest[i - 1].isSpace()) {
+            end = i;
+            break;
+        }
+    }
+    line.value = rest.left(end).trimmed().toString();
+    // Where the comment's blanks start, so that a rewritten value keeps its distance to it.
+    qsizetype commentFrom = end;
+    while (commentFrom > 0 && end < rest.size() && rest[commentFrom - 1].isSpace())
+        --commentFrom;
+    line.comment = end < rest.size() ? rest.mid(commentFrom).toString() : QString();
+}
+
+Line parseLine(int number, const QString& text, const QString& path)
+{
+    Line line;
+    line.number = number;
+    line.text = text;
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty())
+        return line;
+    if (isComment(trimmed.front())) {
+        line.kind = Line::Kind::Comment;
+        return line;
+    }
+    if (trimmed.front() == u'[') {
+        const qsizetype close = trimmed.indexOf(u']');
+        if (close < 0)
+            fail(path, number, tr("the section name \"%1\" has no closing ']'.").arg(printable(trimmed)));
+        const QString after = trimmed.mid(close + 1).trimmed();
+        if (!after.isEmpty() && !isComment(after.front()))
+            fail(path, number, tr("text follows the section name \"%1\".").arg(printable(trimmed)));
+        line.kind = Line::Kind::Section;
+        line.section = trimmed.mid(1, close - 1).trimmed();
+        return line;
+    }
+    const qsizetype equals = text.indexOf(u'=');
+    const QString key = equals < 0 ? QString() : text.left(equals).trimmed();
+    if (key.isEmpty())
+        fail(path, number,
+             tr("\"%1\" is neither a setting (key = value), a [section] nor a comment (; or #).")
+                 .arg(printable(trimmed)));
+    line.kind = Line::Kind::Entry;
+    line.indent = text.left(text.indexOf(key));
+    line.key = key;
+    parseValue(line, QStringView(text).mid(equals + 1), path);
+    return line;
+}
+
+Document splitLines(const QByteArray& bytes, const QString& path)
+{
+    Document document;
+    QByteArrayView rest(bytes);
+    if (rest.startsWith("\xEF\xBB\xBF"))
+        rest = rest.sliced(3);
+    int number = 0;
+    while (!rest.isEmpty()) {
+        const qsizetype end = rest.indexOf('\n');
+        QByteArrayView raw = end < 0 ? rest : rest.first(end);
+        rest = end < 0 ? QByteArrayView() : rest.sliced(end + 1);
+        ++number;
+        if (raw.endsWith('\r')) {
+            raw.chop(1);
+            if (number == 1)
+                document.crlf = true;
+        }
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString text = decoder(raw);
+        if (decoder.hasError())
+            fail(path, number, tr("the line is not UTF-8 text; save the file as UTF-8."));
+        document.lines << parseLine(number, text, path);
+    }
+    return document;
+}
+
+std::optional<int> sensorSection(const QString& section)
+{
+    static const QRegularExpression pattern(QStringLiteral("^sensor\\.([0-9]+)$"));
+    const QRegularExpressionMatch match = pattern.match(section);
+    if (!match.hasMatch())
+        return std::nullopt;
+    bool ok = false;
+    const int sensor = match.captured(1).toInt(&ok);
+    return ok ? sensor : 0;
+}
+
+std::optional<bool> yesNo(const QString& value)
+{
+    const QString word = value.toLower();
+    if (word == QLatin1String("yes") || word == QLatin1String("true") || word == QLatin1String("on"))
+        return true;
+    if (word == QLatin1String("no") || word == QLatin1String("false") || word == QLatin1String("off"))
+        return false;
+    return std::nullopt;
+}
+
+QString numberText(double value)
+{
+    return QString::number(value, 'g', QLocale::FloatingPointShortest);
+}
+
+bool hasControlCharacter(const QString& text)
+{
+    for (const QChar c : text) {
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
+            c == QChar::ParagraphSeparator)
+            return true;
+    }
+    return false;
+}
+
+// Reads the settings of one file, line by line; each setting checks its value where it stands.
+class ConfigReader
+{
+public:
+    explicit ConfigReader(const QString& path) : path_(path), folder_(QFileInfo(path).absolutePath()) {}
+
+    BoardConfig read(const Document& document)
+    {
+        for (const Line& line : document.lines) {
+            if (line.kind == Line::Kind::Section)
+                startSection(line);
+            else if (line.kind == Line::Kind::Entry)
+                take(line);
+        }
+        endSection();
+        return config_;
+    }
+
+private:
+    [[noreturn]] void refuse(const Line& line, const QString& what) const
+    {
+        fail(path_, line.number, line.key, what);
+    }
+
+    double number(const Line& line, const QString& what) const
+    {
+        bool ok = false;
+        const double value = QLocale::c().toDouble(line.value, &ok);
+        if (!ok || !std::isfinite(value))
+            refuse(line, what);
+        return value;
+    }
+
+    int whole(const Line& line, int least, const QString& what) const
+    {
+        bool ok = false;
+        const int value = line.value.toInt(&ok);
+        if (!ok || value < least)
+            refuse(line, what);
+        return value;
+    }
+
+    bool yesOrNo(const Line& line) const
+    {
+        const auto value = yesNo(line.value);
+        if (!value)
+            refuse(line, tr("takes yes or no (true or false, on or off also do)."));
+        return *value;
+    }
+
+    QString filePath(const Line& line) const { return QDir(folder_).filePath(line.value); }
+
+    void startSection(const Line& line)
+    {
+        endSection();
+        const QString shown = u'[' + printable(line.section) + u']';
+        if (!sections_.contains(line.section)) {
+            sections_.insert(line.section);
+        } else {
+            fail(path_, line.number, shown, tr("the section appears twice; merge the two into one."));
+        }
+        const std::optional<int> sensor = sensorSection(line.section);
+        if (!sensor)
+            fail(path_, line.number, shown,
+                 tr("unknown section; sensors have [sensor.1] to [sensor.9], and the board's settings "
+                    "come before the first section."));
+        if (*sensor < 1 || *sensor > board::kMaxSensors)
+            fail(path_, line.number, shown, tr("sensors are numbered from 1 to %1.").arg(board::kMaxSensors));
+        sensor_ = *sensor;
+        profile_ = SensorProfile();
+        keys_.clear();
+        lowLine_ = highLine_ = 0;
+    }
+
+    void endSection()
+    {
+        if (sensor_ == 0)
+            return;
+        if (profile_.low && profile_.high && *profile_.low > *profile_.high) {
+            const bool highLast = highLine_ > lowLine_;
+            fail(path_, highLast ? highLine_ : lowLine_,
+                 highLast ? QStringLiteral("high") : QStringLiteral("low"),
+                 tr("low (%1 \u00B0C) is above high (%2 \u00B0C); the low limit must be the lower one.")
+                     .arg(numberText(*profile_.low), numberText(*profile_.high)));
+        }
+        config_.profiles.insert(sensor_, profile_);
+        sensor_ = 0;
+    }
+
+    void take(const Line& line)
+    {
+        if (keys_.contains(line.key))
+            refuse(line, tr("given twice; keep one."));
+        keys_.insert(line.key);
+        if (line.value.isEmpty() && !(sensor_ != 0 && line.key == QLatin1String("name")))
+            refuse(line, tr("has no value; give one or remove the line."));
+        const auto& handlers = sensor_ == 0 ? boardKeys() : sensorKeys();
+        const auto handler = handlers.find(line.key);
+        if (handler == handlers.end()) {
+            if (sensor_ == 0 && sensorKeys().count(line.key))
+                refuse(line, tr("a sensor's setting; put it in that sensor's [sensor.N] section."));
+            if (sensor_ != 0 && boardKeys().count(line.key))
+                refuse(line, tr("a setting of the board; put it before the first section."));
+            refuse(line,
+                   sensor_ == 0 ? tr("unknown setting for the board.") : tr("unknown setting for a sensor."));
+        }
+        handler->second(*this, line);
+    }
+
+    using Handler = std::function<void(ConfigReader&, const Line&)>;
+    using Handlers = std::map<QString, Handler>;
+
+    static const Handlers& boardKeys()
+    {
+        static const Handlers handlers{
+            {QStringLiteral("port"), [](ConfigReader& r, const Line& l) { r.config_.port = l.value; }},
+            {QStringLiteral("baud"),
+             [](ConfigReader& r, const Line& l) {
+                 r.config_.baud =
+                     r.whole(l, 1, tr("takes a positive whole number of bits per second, like 9600."));
+             }},
+            {QStringLiteral("timeout"),
+             [](ConfigReader& r, const Line& l) {
+                 r.config_.timeout = milliseconds{
+                     r.whole(l, 1, tr("takes a positive whole number of milliseconds, like 2000."))};
+             }},
+            {QStringLiteral("interval"),
+             [](ConfigReader& r, const Line& l) {
+                 const QString what = tr("takes a number of seconds from 0.1 to 86400.");
+                 const double seconds = r.number(l, what);
+                 if (seconds < kShortestInterval || seconds > kLongestInterval)
+                     r.refuse(l, what);
+                 r.config_.interval = milliseconds{qRound64(seconds * 1000)};
+             }},
+            {QStringLiteral("sensors"),
+             [](ConfigReader& r, const Line& l) {
+                 const auto sensors = sensorList(l.value);
+                 if (!sensors || sensors->isEmpty())
+                     r.refuse(l, tr("takes sensors from 1 to 9, like 1,3,5-7."));
+                 r.config_.sensors = *sensors;
+             }},
+            {QStringLiteral("format"),
+             [](ConfigReader& r, const Line& l) {
+                 if (l.value == QLatin1String("csv"))
+                     r.config_.format = LogFormat::Csv;
+                 else if (l.value == QLatin1String("json"))
+                     r.config_.format = LogFormat::JsonLines;
+                 else if (l.value == QLatin1String("influx"))
+                     r.config_.format = LogFormat::Influx;
+                 else
+                     r.refuse(l, tr("takes csv, json or influx."));
+             }},
+            {QStringLiteral("output"),
+             [](ConfigReader& r, const Line& l) { r.config_.output = r.filePath(l); }},
+            {QStringLiteral("mqtt"), [](ConfigReader& r, const Line& l) { r.config_.mqtt = l.value; }},
+            {QStringLiteral("mqtt_password_file"),
+             [](ConfigReader& r, const Line& l) { r.config_.mqttPasswordFile = r.filePath(l); }},
+            {QStringLiteral("mqtt_ca_file"),
+             [](ConfigReader& r, const Line& l) { r.config_.mqttCaFile = r.filePath(l); }},
+            {QStringLiteral("board"),
+             [](ConfigReader& r, const Line& l) {
+                 static const QRegularExpression pattern(QStringLiteral("^[A-Za-z0-9_-]+$"));
+                 if (!pattern.match(l.value).hasMatch())
+                     r.refuse(l, tr("takes letters, digits, '_' and '-' only, like kitchen-1."));
+                 r.config_.board = l.value;
+             }},
+            {QStringLiteral("discovery"),
+             [](ConfigReader& r, const Line& l) { r.config_.discovery = r.yesOrNo(l); }},
+            {QStringLiteral("discovery_prefix"),
+             [](ConfigReader& r, const Line& l) {
+                 if (l.value.contains(u'+') || l.value.contains(u'#'))
+                     r.refuse(l, tr("cannot hold + or #: they are MQTT wildcards, not topic names."));
+                 r.config_.discoveryPrefix = l.value;
+             }},
+            {QStringLiteral("outbox"),
+             [](ConfigReader& r, const Line& l) { r.config_.outbox = r.filePath(l); }},
+            {QStringLiteral("outbox_limit"),
+             [](ConfigReader& r, const Line& l) {
+                 r.config_.outboxLimit = r.whole(l, 1, tr("takes a positive whole number."));
+             }},
+            {QStringLiteral("metrics"), [](ConfigReader& r, const Line& l) { r.config_.metrics = l.value; }},
+            {QStringLiteral("on_alarm"),
+             [](ConfigReader& r, const Line& l) {
+                 if (QProcess::splitCommand(l.value).isEmpty())
+                     r.refuse(l, tr("names no program to run."));
+                 r.config_.onAlarm = l.value;
+             }},
+        };
+        return handlers;
+    }
+
+    static const Handlers& sensorKeys()
+    {
+        static const Handlers handlers{
+            {QStringLiteral("name"),
+             [](ConfigReader& r, const Line& l) {
+                 if (hasControlCharacter(l.value))
+                     r.refuse(l, tr("holds a control character; a name is one line of printable text."));
+                 r.profile_.name = l.value;
+             }},
+            {QStringLiteral("offset"),
+             [](ConfigReader& r, const Line& l) {
+                 r.profile_.offset = r.number(l, tr("takes a number of degrees Celsius, like -0.25."));
+             }},
+            {QStringLiteral("low"),
+             [](ConfigReader& r, const Line& l) {
+                 r.profile_.low = r.number(l, tr("takes a number of degrees Celsius, like -18."));
+                 r.lowLine_ = l.number;
+             }},
+            {QStringLiteral("high"),
+             [](ConfigReader& r, const Line& l) {
+                 r.profile_.high = r.number(l, tr("takes a number of degrees Celsius, like 30.5."));
+                 r.highLine_ = l.number;
+             }},
+            {QStringLiteral("hysteresis"),
+             [](ConfigReader& r, const Line& l) {
+                 const QString what = tr("takes a number of degrees Celsius, 0 or more, like 0.5.");
+                 const double value = r.number(l, what);
+                 if (value < 0)
+                     r.refuse(l, what);
+                 r.profile_.hysteresis = value;
+             }},
+            {QStringLiteral("for"),
+             [](ConfigReader& r, const Line& l) {
+                 const QString what = tr("takes a number of seconds from 0 to 86400.");
+                 const double seconds = r.number(l, what);
+                 if (seconds < 0 || seconds > kLongestDelay)
+                     r.refuse(l, what);
+                 r.profile_.delay = milliseconds{qRound64(seconds * 1000)};
+             }},
+            {QStringLiteral("lost_after"),
+             [](ConfigReader& r, const Line& l) {
+                 r.profile_.lostAfter = r.whole(l, 1, tr("takes a whole number of rounds, 1 or more."));
+             }},
+            {QStringLiteral("fault_values"),
+             [](ConfigReader& r, const Line& l) { r.profile_.faultValues = r.yesOrNo(l); }},
+        };
+        return handlers;
+    }
+
+    QString path_;
+    QString folder_;
+    BoardConfig config_;
+    QSet<QString> sections_;
+    QSet<QString> keys_; // of the board or of the current section
+    int sensor_ = 0;     // the current section's sensor; 0 before the first section
+    SensorProfile profile_;
+    int lowLine_ = 0;
+    int highLine_ = 0;
+};
+
+QByteArray readWhole(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Error(tr("Could not read the configuration file %1: %2.").arg(path, file.errorString()));
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw Error(tr("Could not read the configuration file %1: %2.").arg(path, file.errorString()));
+    return bytes;
+}
+
+QString quotedIfNeeded(const QString& text)
+{
+    const bool plain = !text.isEmpty() && text == text.trimmed() && !text.contains(u';') &&
+                       !text.contains(u'#') && !text.contains(u'"') && !text.contains(u'\\');
+    if (plain)
+        return text;
+    QString quoted = text;
+    quoted.replace(u'\\', QStringLiteral("\\\\")).replace(u'"', QStringLiteral("\\\""));
+    return u'"' + quoted + u'"';
+}
+
+// The keys a sensor's section holds in the order they are added, with their text when the
+// profile gives them one (a limit that is not set, an empty name: none).
+QList<std::pair<QString, std::optional<QString>>> profileValues(const SensorProfile& profile)
+{
+    const auto given = [](bool present, const QString& text) {
+        return present ? std::optional<QString>(text) : std::nullopt;
+    };
+    return {
+        {QStringLiteral("name"), given(!profile.name.isEmpty(), quotedIfNeeded(profile.name))},
+        {QStringLiteral("offset"), numberText(profile.offset)},
+        {QStringLiteral("low"), given(profile.low.has_value(), numberText(profile.low.value_or(0)))},
+        {QStringLiteral("high"), given(profile.high.has_value(), numberText(profile.high.value_or(0)))},
+        {QStringLiteral("hysteresis"), numberText(profile.hysteresis)},
+        {QStringLiteral("for"), numberText(static_cast<double>(profile.delay.count()) / 1000)},
+        {QStringLiteral("lost_after"), QString::number(profile.lostAfter)},
+        {QStringLiteral("fault_values"), profile.faultValues ? QStringLiteral("on") : QStringLiteral("off")},
+    };
+}
+
+// Whether a key left out would read back as the same value.
+bool isDefault(const QString& key, const SensorProfile& profile)
+{
+    const SensorProfile defaults;
+    if (key == QLatin1String("offset"))
+        return profile.offset == defaults.offset;
+    if (key == QLatin1String("hysteresis"))
+        return profile.hysteresis == defaults.hysteresis;
+    if (key == QLatin1String("for"))
+        return profile.delay == defaults.delay;
+    if (key == QLatin1String("lost_after"))
+        return profile.lostAfter == defaults.lostAfter;
+    if (key == QLatin1String("fault_values"))
+        return profile.faultValues == defaults.faultValues;
+    return false;
+}
+
+QStringList sectionLines(int sensor, const SensorProfile& profile, const Document& document, qsizetype from,
+                         qsizetype to)
+{
+    const auto values = profileValues(profile);
+    QStringList out;
+    QSet<QString> written;
+    qsizetype insertAt = 0; // after the header or the section's last setting
+    for (qsizetype i = from; i < to; ++i) {
+        const Line& line = document.lines[i];
+        if (line.kind == Line::Kind::Section) {
+            out << line.text;
+            insertAt = out.size();
+            continue;
+        }
+        const auto known = std::find_if(values.begin(), values.end(),
+                                        [&](const auto& value) { return value.first == line.key; });
+        if (line.kind != Line::Kind::Entry || known == values.end()) {
+            out << line.text;
+            if (line.kind == Line::Kind::Entry)
+                insertAt = out.size();
+            continue;
+        }
+        written.insert(line.key);
+        if (!known->second)
+            continue;
+        out << line.indent + line.key + QStringLiteral(" = ") + *known->second + line.comment;
+        insertAt = out.size();
+    }
+    if (from == to) {
+        out << QStringLiteral("[sensor.%1]").arg(sensor);
+        insertAt = out.size();
+    }
+    QStringList added;
+    for (const auto& [key, text] : values) {
+        if (!written.contains(key) && text && !isDefault(key, profile))
+            added << key + QStringLiteral(" = ") + *text;
+    }
+    for (qsizetype i = 0; i < added.size(); ++i)
+        out.insert(insertAt + i, added[i]);
+    return out;
+}
+
+} // namespace
+
+BoardConfig parseBoardConfig(const QByteArray& text, const QString& path)
+{
+    return ConfigReader(path).read(splitLines(text, path));
+}
+
+BoardConfig readBoardConfig(const QString& path)
+{
+    return parseBoardConfig(readWhole(path), path);
+}
+
+void saveSensorProfiles(const QString& path, const QMap<int, SensorProfile>& profiles)
+{
+    const QByteArray before = QFileInfo::exists(path) ? readWhole(path) : QByteArray();
+    const Document document = splitLines(before, path);
+
+    QStringList out;
+    QSet<int> done;
+    qsizetype at = 0;
+    while (at < document.lines.size()) {
+        qsizetype end = at + 1;
+        while (end < document.lines.size() && document.lines[end].kind != Line::Kind::Section)
+            ++end;
+        const Line& first = document.lines[at];
+        const std::optional<int> sensor =
+            first.kind == Line::Kind::Section ? sensorSection(first.section) : std::nullopt;
+        if (sensor && profiles.contains(*sensor) && !done.contains(*sensor)) {
+            out << sectionLines(*sensor, profiles[*sensor], document, at, end);
+            done.insert(*sensor);
+        } else {
+            for (qsizetype i = at; i < end; ++i)
+                out << document.lines[i].text;
+        }
+        at = end;
+    }
+    for (auto profile = profiles.cbegin(); profile != profiles.cend(); ++profile) {
+        if (done.contains(profile.key()))
+            continue;
+        if (!out.isEmpty() && !out.last().trimmed().isEmpty())
+            out << QString();
+        out << sectionLines(profile.key(), profile.value(), document, 0, 0);
+    }
+
+    const QString lineEnd = document.crlf ? QStringLiteral("\r\n") : QStringLiteral("\n");
+    const QByteArray after = (out.join(lineEnd) + lineEnd).toUtf8();
+    try {
+        const BoardConfig check = parseBoardConfig(after, path);
+        for (auto profile = profiles.cbegin(); profile != profiles.cend(); ++profile) {
+            if (check.profiles.value(profile.key()) != profile.value())
+                throw Error(tr("sensor %1's profile would not read back as it is.").arg(profile.key()));
+        }
+    } catch (const Error& error) {
+        throw Error(tr("Did not save the sensors' profiles in %1: %2").arg(path, error.message()));
+    }
+
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(after) != after.size() || !file.commit())
+        throw Error(tr("Could not save the sensors' profiles in %1: %2. The file is as it was.")
+                        .arg(path, file.errorString()));
+}
+
+QString readPasswordFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Error(tr("Could not read the password file %1: %2.").arg(path, file.errorString()));
+    if (file.permissions() & QFileDevice::ReadOther)
+        throw Error(tr("The password file %1 can be read by every user of this computer. Make it private "
+                       "with chmod 600 %1, owned by the user the program runs as.")
+                        .arg(path));
+    QByteArray line = file.readLine();
+    if (file.error() != QFileDevice::NoError)
+        throw Error(tr("Could not read the password file %1: %2.").arg(path, file.errorString()));
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    if (line.isEmpty())
+        throw Error(tr("The password file %1 has no password on its first line.").arg(path));
+    return QString::fromUtf8(line);
+}
+
+} // namespace calimbra

@@ -1,0 +1,83 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "Profile.h"
+#include "ReadingLog.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+#include <QString>
+
+#include <chrono>
+#include <optional>
+
+namespace calimbra {
+
+// The board's configuration file, read by every program given --config FILE. UTF-8 text:
+//
+//     ; the kitchen board
+//     port = /dev/serial/by-id/usb-FTDI_FT232R-if00-port0
+//     interval = 30            # seconds
+//     format = json
+//     on_alarm = /usr/local/bin/page-someone --urgent
+//
+//     [sensor.3]
+//     name = "Freezer; door side"
+//     offset = -0.25
+//     high = -15
+//     for = 300
+//
+// The board's settings are the keys before the first section; there is no [board] section. Then
+// one [sensor.N] section for each sensor N from 1 to 9 that has a profile. Keys are lower case.
+// A line starting with ';' or '#' is a comment, and so is the rest of a line from a ';' or '#'
+// that follows a space or tab. A value wholly in double quotes keeps its spaces, ';' and '#';
+// inside the quotes \" is a quote and \\ a backslash. Quotes around part of a value are part of
+// it (on_alarm = "/opt/my hooks/page" --urgent). Relative paths are taken from the file's own folder,
+// so that a service finds them whatever its working folder. An empty value is refused, except an
+// empty name.
+//
+// Every setting is optional: what the command line sets wins, and what neither sets has the
+// program's default.
+struct BoardConfig
+{
+    std::optional<QString> port;
+    std::optional<qint32> baud;
+    std::optional<std::chrono::milliseconds> timeout;  // "timeout", in ms
+    std::optional<std::chrono::milliseconds> interval; // "interval", in seconds from 0.1 to 86400
+    std::optional<QList<int>> sensors;                 // never empty
+    std::optional<LogFormat> format;
+    std::optional<QString> output;
+    std::optional<QString> mqtt; // the broker's URL as written; its own code judges it
+    std::optional<QString> mqttPasswordFile;
+    std::optional<QString> mqttCaFile;
+    std::optional<QString> board; // letters, digits, '_' and '-'
+    std::optional<bool> discovery;
+    std::optional<QString> discoveryPrefix;
+    std::optional<QString> outbox;
+    std::optional<int> outboxLimit;
+    std::optional<QString> metrics; // [HOST:]PORT as written
+    std::optional<QString> onAlarm; // a program and its arguments, never given to a shell
+
+    QMap<int, SensorProfile> profiles;
+};
+
+// Throws Error naming the file, the line and the key: "board.conf:12: high: ...".
+[[nodiscard]] BoardConfig readBoardConfig(const QString& path);
+// The same from text in memory; path is only for the messages and relative paths.
+[[nodiscard]] BoardConfig parseBoardConfig(const QByteArray& text, const QString& path);
+
+// Writes the profiles into the configuration file, in place of their [sensor.N] sections' known
+// keys: every other line and comment stays as it was. A key already there gets the new value (its
+// line goes when a limit or the name is unset); a missing key is added after the section's last
+// setting unless it is at its default; a sensor without a section gets one at the end; a section
+// of a sensor not among profiles is left alone. The file is replaced whole or not at all, keeping
+// its permissions, or made when missing; text that would not read back as these profiles is not
+// written. Throws Error.
+void saveSensorProfiles(const QString& path, const QMap<int, SensorProfile>& profiles);
+
+// The first line of a password file. A file that other users can read is refused, with the
+// chmod 600 that fixes it. Throws Error.
+[[nodiscard]] QString readPasswordFile(const QString& path);
+
+} // namespace calimbra
