@@ -6,6 +6,7 @@
 #include "FileSink.h"
 #include "MetricsServer.h"
 #include "MetricsSink.h"
+#include "Outbox.h"
 #include "Output.h"
 #include "Status.h"
 #include "TComPort.h"
@@ -39,13 +40,13 @@ LogService::LogService(const Options& options, TComPort& port, BoardConversation
     session_.setSensors(options_.sensors);
     session_.setRoundLimit(options_.count);
     connect(&session_, &SamplingSession::readingTaken, this, &LogService::onReading);
-    connect(&session_, &SamplingSession::roundFinished, this,
-            [this](const QDateTime&, int answered) { onRoundFinished(answered); });
+    connect(&session_, &SamplingSession::roundFinished, this, &LogService::onRoundFinished);
     connect(&session_, &SamplingSession::troubleStarted, this, &LogService::onTrouble);
     connect(&session_, &SamplingSession::resumed, this, &LogService::onResumed);
     connect(&session_, &SamplingSession::notice, this, [this](const QString& message) { say(message); });
     connect(&session_, &SamplingSession::finished, this, [this] { stop(Done); });
     connect(&signals_, &UnixSignalWatcher::received, this, &LogService::onSignal);
+    connect(&alarms_, &AlarmWatch::alarmChanged, this, &LogService::onAlarm);
 
     countBound_.setSingleShot(true);
     connect(&countBound_, &QTimer::timeout, this, &LogService::onCountBoundPassed);
@@ -73,6 +74,22 @@ void LogService::start()
         auto file = std::make_unique<FileSink>(options_.output.value_or(QString()), options_.format);
         connect(file.get(), &FileSink::closed, this, [this](const QString&) { stop(OutputFailed); });
         addSink(std::move(file));
+    }
+    profile_.setSensors(options_.profiles);
+    alarms_.setProfiles(options_.profiles);
+    stateFolder_ = options_.outbox.isEmpty() ? defaultOutboxFolder(board_) : options_.outbox;
+    try {
+        alarms_.restore(loadAlarmState(stateFolder_));
+    } catch (const Error& error) {
+        say(tr("The alarms active when the service last stopped are not known: %1").arg(error.message()));
+    }
+    if (!options_.onAlarm.isEmpty()) {
+        try {
+            hook_ = std::make_unique<AlarmHook>(options_.onAlarm, board_);
+        } catch (const Error& error) {
+            throw UsageError(error.message());
+        }
+        connect(hook_.get(), &AlarmHook::said, this, [this](const QString& message) { say(message); });
     }
     if (!options_.metrics.isEmpty()) {
         auto metrics = std::make_unique<MetricsSink>(board_, QCoreApplication::applicationVersion());
@@ -112,12 +129,38 @@ void LogService::addSink(std::unique_ptr<Sink> sink)
 
 void LogService::onReading(Reading reading)
 {
+    profile_.apply(reading);
+    alarms_.take(reading);
     for (const auto& sink : sinks_)
         sink->take(reading);
 }
 
-void LogService::onRoundFinished(int answered)
+void LogService::onAlarm(const AlarmEvent& event)
 {
+    const QString sensor = event.name.isEmpty()
+                               ? QString::number(event.sensor)
+                               : QStringLiteral("%1 (%2)").arg(event.sensor).arg(printable(event.name));
+    const QString value = event.celsius ? QStringLiteral(", %1 \u00B0C").arg(*event.celsius) : QString();
+    say(event.raised ? tr("%1: alarm %2 raised for sensor %3%4.")
+                           .arg(timeText(event.time), alarmKindName(event.kind), sensor, value)
+                     : tr("%1: alarm %2 cleared for sensor %3%4.")
+                           .arg(timeText(event.time), alarmKindName(event.kind), sensor, value));
+    if (hook_)
+        hook_->run(event);
+    for (const auto& sink : sinks_)
+        sink->alarmChanged(event);
+    try {
+        saveAlarmState(stateFolder_, alarms_.activeAlarms());
+        stateFailing_ = false;
+    } catch (const Error& error) {
+        if (!std::exchange(stateFailing_, true))
+            say(tr("Active alarms cannot be kept for the next start: %1").arg(error.message()));
+    }
+}
+
+void LogService::onRoundFinished(const QDateTime& start, int answered)
+{
+    alarms_.roundFinished(start);
     if (answered > 0) {
         for (const auto& sink : sinks_)
             sink->boardAvailable(true);
@@ -134,6 +177,8 @@ void LogService::onTrouble(const QString& message, const QDateTime& when)
 
 void LogService::onResumed(const QDateTime& when, const QDateTime& since)
 {
+    // A board back from an outage may have been powered off: its first 85 °C is no reading.
+    profile_.forgetPreviousValues();
     say(tr("%1: readings resumed (missing since %2).").arg(timeText(when), timeText(since)));
     service_.status(
         tr("Reading %1 every %2 s").arg(port_.portName()).arg(options_.interval.count() / 1000.0));

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "AlarmHook.h"
+#include "AlarmWatch.h"
 #include "Options.h"
+#include "Profile.h"
 #include "SamplingSession.h"
 #include "ServiceManager.h"
 #include "Sink.h"
@@ -46,7 +49,8 @@ signals:
 private:
     void addSink(std::unique_ptr<Sink> sink);
     void onReading(Reading reading);
-    void onRoundFinished(int answered);
+    void onRoundFinished(const QDateTime& start, int answered);
+    void onAlarm(const AlarmEvent& event);
     void onTrouble(const QString& message, const QDateTime& when);
     void onResumed(const QDateTime& when, const QDateTime& since);
     void onSignal(int number);
@@ -58,6 +62,11 @@ private:
     QString board_;
     TComPort& port_;
     SamplingSession session_;
+    BoardProfile profile_;
+    AlarmWatch alarms_;
+    std::unique_ptr<AlarmHook> hook_;
+    QString stateFolder_; // where active alarms are kept across restarts
+    bool stateFailing_ = false;
     std::vector<std::unique_ptr<Sink>> sinks_;
     MetricsSink* metrics_ = nullptr; // one of the sinks
     std::unique_ptr<MetricsServer> metricsServer_;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "Options.h"
 
+#include "BoardConfig.h"
 #include "Reading.h"
 #include "Text.h"
 
@@ -165,6 +166,36 @@ LogFormat parseFormat(const QString& text)
     wrong(calimbra::tr("--format takes csv, json or influx, not \"%1\".").arg(printable(text)));
 }
 
+// What the board's file says, before the command line has its say.
+void applyConfig(Options& options)
+{
+    BoardConfig config;
+    try {
+        config = readBoardConfig(options.configFile);
+    } catch (const Error& error) {
+        wrong(error.message());
+    }
+    options.port = config.port.value_or(options.port);
+    options.baud = config.baud.value_or(options.baud);
+    options.timeout = config.timeout.value_or(options.timeout);
+    options.interval = config.interval.value_or(options.interval);
+    options.sensors = config.sensors.value_or(options.sensors);
+    options.format = config.format.value_or(options.format);
+    if (config.output)
+        options.output = config.output;
+    options.mqtt = config.mqtt.value_or(options.mqtt);
+    options.mqttPasswordFile = config.mqttPasswordFile.value_or(options.mqttPasswordFile);
+    options.mqttCaFile = config.mqttCaFile.value_or(options.mqttCaFile);
+    options.board = config.board.value_or(options.board);
+    options.discovery = config.discovery.value_or(options.discovery);
+    options.discoveryPrefix = config.discoveryPrefix.value_or(options.discoveryPrefix);
+    options.outbox = config.outbox.value_or(options.outbox);
+    options.outboxLimit = config.outboxLimit.value_or(options.outboxLimit);
+    options.metrics = config.metrics.value_or(options.metrics);
+    options.onAlarm = config.onAlarm.value_or(options.onAlarm);
+    options.profiles = config.profiles;
+}
+
 } // namespace
 
 Options parseCommandLine(const QCoreApplication& app)
@@ -178,8 +209,10 @@ Options parseCommandLine(const QCoreApplication& app)
     options.command = words.first();
     options.arguments = words.mid(1);
     const QCommandLineParser& given = p.parser;
-    if (given.isSet(p.config))
+    if (given.isSet(p.config)) {
         options.configFile = given.value(p.config);
+        applyConfig(options);
+    }
     if (given.isSet(p.port))
         options.port = given.value(p.port);
     if (given.isSet(p.baud))

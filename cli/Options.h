@@ -2,9 +2,11 @@
 #pragma once
 
 #include "Error.h"
+#include "Profile.h"
 #include "ReadingLog.h"
 
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -51,6 +53,7 @@ struct Options
     qint64 outboxLimit = 1'000'000;
     QString metrics; // [HOST:]PORT; empty: none
     QString onAlarm;
+    QMap<int, SensorProfile> profiles; // names, calibration, fault values and alarms, by sensor
 };
 
 // Reads the command line (and the file named by --config). --help and --version print and exit

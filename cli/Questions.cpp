@@ -33,8 +33,8 @@ QString stableName(const QString& systemLocation)
 
 } // namespace
 
-Questions::Questions(BoardConversation& conversation, QObject* parent)
-    : QObject(parent), conversation_(conversation)
+Questions::Questions(BoardConversation& conversation, const BoardProfile& profile, QObject* parent)
+    : QObject(parent), conversation_(conversation), profile_(profile)
 {
     connect(&conversation_, &BoardConversation::failed, this, &Questions::onFailed);
     connect(&conversation_, &BoardConversation::countReceived, this, &Questions::onCount);
@@ -99,22 +99,37 @@ void Questions::onCount(const CountAnswer& answer)
 
 void Questions::onTemperature(const TemperatureAnswer& answer)
 {
+    Reading reading;
+    reading.sensor = answer.sensor;
+    reading.text = answer.text;
+    reading.celsius = answer.celsius;
+    reading.error = answer.error;
+    profile_.apply(reading);
     QString line = QStringLiteral("%1\t%2\t%3")
-                       .arg(answer.sensor)
-                       .arg(answer.celsius ? QString::number(*answer.celsius, 'g', 15) : QString())
-                       .arg(printable(answer.text));
+                       .arg(reading.sensor)
+                       .arg(reading.celsius ? QString::number(*reading.celsius, 'g', 15) : QString())
+                       .arg(printable(reading.text));
+    if (!reading.name.isEmpty())
+        line += u'\t' + printable(reading.name);
     try {
         printLine(line);
     } catch (const Error& error) {
         failOutput(error.message());
         return;
     }
-    if (answer.error == ReadError::Garbled) {
+    if (reading.error == ReadError::Garbled) {
         printError(
             tr("The reply for sensor %1 was garbled (cut short, or with bytes after a zero byte): \"%2\".")
-                .arg(answer.sensor)
-                .arg(answer.text));
+                .arg(reading.sensor)
+                .arg(reading.text));
         status_ = NoReply;
+    } else if (reading.error == ReadError::PowerOn || reading.error == ReadError::Disconnected) {
+        printError(
+            tr("Sensor %1 answered %2, a value its firmware gives when %3; it is not taken as a reading.")
+                .arg(reading.sensor)
+                .arg(printable(reading.text), reading.error == ReadError::PowerOn
+                                                  ? tr("it has just been powered on")
+                                                  : tr("the sensor did not answer")));
     }
     next();
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "BoardConversation.h"
+#include "Profile.h"
 #include "Status.h"
 
 #include <QList>
@@ -16,7 +17,8 @@ class Questions : public QObject
     Q_OBJECT
 
 public:
-    explicit Questions(BoardConversation& conversation, QObject* parent = nullptr);
+    // The profile names the sensors read, calibrates them and holds back fault values.
+    Questions(BoardConversation& conversation, const BoardProfile& profile, QObject* parent = nullptr);
 
     void info();
     // Empty: every sensor the board reports.
@@ -36,6 +38,7 @@ private:
     void failOutput(const QString& message);
 
     BoardConversation& conversation_;
+    BoardProfile profile_;
     QList<int> toRead_;
     bool printCount_ = false;
     bool reading_ = false;

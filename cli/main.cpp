@@ -65,7 +65,7 @@ int dispatch(const Options& options)
         QCoreApplication::exec();
         return status;
     }
-    Questions questions(conversation);
+    Questions questions(conversation, BoardProfile(options.profiles));
     QObject::connect(&questions, &Questions::done, finish);
     if (command == QLatin1String("info"))
         questions.info();
