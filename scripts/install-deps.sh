@@ -15,6 +15,8 @@ demo=(
   # build
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-charts-dev qt6-svg-dev libgl-dev
+  # the MQTT client
+  libmosquitto-dev
   # translations (lupdate/lrelease and their CMake support) and Qt's own catalogues
   qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
   # manuals and icons, rendered at build time
@@ -27,6 +29,8 @@ demo=(
 test=(
   # tests: windows on X, pseudo-terminals, processes
   x11-utils socat procps
+  # a real MQTT broker, its command-line clients, and certificates for its TLS listener
+  mosquitto mosquitto-clients openssl
   # fuzzing and sanitizers
   clang libclang-rt-14-dev
   # benchmarks and packaging checks
