@@ -18,6 +18,8 @@ demo=(
   # the metrics endpoint; Debian's HTTP server package does not pull in the WebSockets one its CMake
   # files require
   qt6-httpserver-dev qt6-websockets-dev
+  # the MQTT client
+  libmosquitto-dev
   # translations (lupdate/lrelease and their CMake support) and Qt's own catalogues
   qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
   # manuals and icons, rendered at build time
@@ -32,6 +34,8 @@ demo=(
 test=(
   # tests: windows on X, pseudo-terminals, processes
   x11-utils socat procps
+  # a real MQTT broker, its command-line clients, and certificates for its TLS listener
+  mosquitto mosquitto-clients openssl
   # fuzzing and sanitizers
   clang libclang-rt-14-dev
   # the metrics' format checker (promtool)
