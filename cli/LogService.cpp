@@ -1,13 +1,20 @@
 // SPDX-License-Identifier: MIT
 #include "LogService.h"
 
+#include "BoardConfig.h"
 #include "BoardName.h"
 #include "BoardProtocol.h"
+#include "ComError.h"
 #include "FileSink.h"
 #include "MetricsServer.h"
 #include "MetricsSink.h"
+#include "MqttClient.h"
+#include "MqttSink.h"
+#include "MqttUrl.h"
 #include "Outbox.h"
 #include "Output.h"
+#include "PortLock.h"
+#include "PortName.h"
 #include "Status.h"
 #include "TComPort.h"
 #include "Text.h"
@@ -67,6 +74,12 @@ void LogService::start()
         throw UsageError(tr("The board's name \"%1\" may hold only letters, digits, _ and - (at most 64); "
                             "choose another with --board.")
                              .arg(printable(board_)));
+    // Two services on one board: the second is refused, not left to retry behind the first.
+    if (const auto owner = liveLockOwner(lockFileNames(systemLocation(options_.port))))
+        throw ComError(tr("Serial port %1 is in use by another program (%2, process %3); a second logger on "
+                          "one board is refused.")
+                           .arg(printable(options_.port), owner->program)
+                           .arg(owner->pid));
     const bool networkOutput = !options_.mqtt.isEmpty() || !options_.metrics.isEmpty();
     if (options_.output || !networkOutput) {
         if (!options_.output && standardOutputIsClosed())
@@ -98,6 +111,8 @@ void LogService::start()
         metricsServer_->listen(options_.metrics);
         addSink(std::move(metrics));
     }
+    if (!options_.mqtt.isEmpty())
+        addMqtt();
     if (options_.count > 0) {
         // A run with an end must end, even with the board away: cron must never stack them up.
         const milliseconds bound = options_.interval * options_.count + SamplingSession::kLongestRetry +
@@ -106,6 +121,54 @@ void LogService::start()
     }
     session_.start();
     service_.ready(tr("Reading %1 every %2 s").arg(port_.portName()).arg(options_.interval.count() / 1000.0));
+}
+
+void LogService::addMqtt()
+{
+    MqttClient::Settings settings;
+    QString shown;
+    try {
+        const MqttUrl url = MqttUrl::parse(options_.mqtt);
+        shown = url.display();
+        settings = MqttClient::Settings::fromUrl(url);
+        if (!options_.mqttPasswordFile.isEmpty())
+            settings.password = readPasswordFile(options_.mqttPasswordFile);
+    } catch (const Error& error) {
+        throw UsageError(error.message());
+    }
+    settings.caFile = options_.mqttCaFile;
+    settings.clientId = QStringLiteral("calimbra-") + board_;
+    MqttSink::Options mqtt;
+    mqtt.board = board_;
+    mqtt.brokerText = shown;
+    mqtt.discovery = options_.discovery;
+    mqtt.discoveryPrefix = options_.discoveryPrefix;
+    mqtt.version = QCoreApplication::applicationVersion();
+    // Unavailable in Home Assistant after three rounds missed, and the longest back-off on top.
+    mqtt.expireAfter =
+        duration_cast<seconds>(options_.interval * 3 + SamplingSession::kLongestRetry) + seconds{1};
+    // The broker says "offline" for the service when it dies without a goodbye.
+    MqttClient::Will will;
+    will.topic = MqttSink::statusTopic(board_);
+    will.payload = QByteArrayLiteral("offline");
+    settings.will = will;
+    auto sink = std::make_unique<MqttSink>(mqtt, std::make_unique<Outbox>(stateFolder_, options_.outboxLimit),
+                                           std::make_unique<MqttClient>(settings));
+    for (auto profile = options_.profiles.cbegin(); profile != options_.profiles.cend(); ++profile)
+        sink->setSensorProfile(profile.key(), profile->name, profile->high.has_value(),
+                               profile->low.has_value());
+    if (metrics_) {
+        metrics_->setMqttEnabled(true);
+        connect(sink.get(), &MqttSink::connectionChanged, metrics_, &MetricsSink::setMqttConnected);
+        connect(sink.get(), &MqttSink::outboxChanged, metrics_, [this](qint64 waiting, qint64 dropped) {
+            metrics_->setOutboxReadings(waiting);
+            if (dropped > 0)
+                metrics_->addOutboxDropped(static_cast<quint64>(dropped));
+        });
+    }
+    MqttSink* started = sink.get();
+    addSink(std::move(sink));
+    started->start();
 }
 
 void LogService::addSink(std::unique_ptr<Sink> sink)

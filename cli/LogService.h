@@ -48,6 +48,7 @@ signals:
 
 private:
     void addSink(std::unique_ptr<Sink> sink);
+    void addMqtt();
     void onReading(Reading reading);
     void onRoundFinished(const QDateTime& start, int answered);
     void onAlarm(const AlarmEvent& event);

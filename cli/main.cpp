@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "BoardConversation.h"
+#include "ComError.h"
 #include "LogService.h"
 #include "Options.h"
 #include "Output.h"
@@ -91,6 +92,9 @@ int main(int argc, char* argv[])
         return dispatch(parseCommandLine(app));
     } catch (const UsageError& error) {
         return usage(error.message());
+    } catch (const ComError& error) {
+        printError(error.message());
+        return PortFailed;
     } catch (const OutputClosed&) {
         return OutputFailed;
     } catch (const Error& error) {

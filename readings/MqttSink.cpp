@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "MqttSink.h"
 
+#include "Error.h"
 #include "MqttClient.h"
 #include "Outbox.h"
 
@@ -22,7 +23,8 @@ QString isoTime(const QDateTime& time)
 
 } // namespace
 
-MqttSink::MqttSink(Options options, std::unique_ptr<Outbox> outbox, std::unique_ptr<MqttClient> client, QObject* parent)
+MqttSink::MqttSink(Options options, std::unique_ptr<Outbox> outbox, std::unique_ptr<MqttClient> client,
+                   QObject* parent)
     : Sink(parent), options_(std::move(options)), outbox_(std::move(outbox)), client_(std::move(client))
 {
     removeTimer_.setSingleShot(true);
@@ -31,7 +33,7 @@ MqttSink::MqttSink(Options options, std::unique_ptr<Outbox> outbox, std::unique_
     connect(client_.get(), &MqttClient::disconnected, this, &MqttSink::onDisconnected);
     connect(client_.get(), &MqttClient::published, this, &MqttSink::onPublished);
     connect(client_.get(), &MqttClient::messageReceived, this,
-            [this](const QString& topic, const QByteArray& payload) { onMessage(topic, payload); });
+            [this](const QString& topic, const QByteArray& message, bool) { onMessage(topic, message); });
     if (options_.discovery)
         client_->subscribe(options_.discoveryPrefix + QStringLiteral("/status"), 1);
 }
@@ -59,9 +61,9 @@ qint64 MqttSink::waiting() const
     return outbox_->size();
 }
 
-QString MqttSink::statusTopic() const
+QString MqttSink::statusTopic(const QString& board)
 {
-    return QStringLiteral("calimbra/%1/status").arg(options_.board);
+    return QStringLiteral("calimbra/%1/status").arg(board);
 }
 
 QString MqttSink::sensorTopic(int sensor) const
@@ -110,9 +112,10 @@ void MqttSink::take(const Reading& reading)
     } catch (const Error& error) {
         // Not kept: sent now if it can be, without the promise of the outbox.
         if (!std::exchange(outboxFailing_, true))
-            emit failing(tr("The outbox of %1 cannot keep readings: %2 Readings are sent only while the broker is "
-                            "connected, and lost while it is not.")
-                             .arg(description(), error.message()));
+            emit failing(
+                tr("The outbox of %1 cannot keep readings: %2 Readings are sent only while the broker is "
+                   "connected, and lost while it is not.")
+                    .arg(description(), error.message()));
         publishDirect(sensorTopic(reading.sensor), payload(reading), true);
     }
     noteOutbox();
@@ -155,12 +158,7 @@ void MqttSink::onDisconnected(const QString& reason)
     inFlight_.clear();
     sentUpTo_ = 0;
     emit connectionChanged(false);
-    if (stopping_) {
-        emit stopped();
-        return;
-    }
-    reportFailure(tr("%1 is not reachable: %2 Readings wait in the outbox until it is back.")
-                      .arg(description(), reason));
+    reportFailure(tr("%1 Readings wait in the outbox until the broker is back.").arg(reason));
 }
 
 void MqttSink::publishWaiting()
@@ -234,22 +232,23 @@ void MqttSink::announce(int sensor)
     const QJsonObject origin{{QStringLiteral("name"), QStringLiteral("calimbra-cli")},
                              {QStringLiteral("sw_version"), options_.version}};
     const QString name = info.name.isEmpty() ? QStringLiteral("Sensor %1").arg(sensor) : info.name;
-    QJsonObject config{{QStringLiteral("name"), name},
-                       {QStringLiteral("unique_id"), id},
-                       {QStringLiteral("object_id"), id},
-                       {QStringLiteral("device_class"), QStringLiteral("temperature")},
-                       {QStringLiteral("state_class"), QStringLiteral("measurement")},
-                       {QStringLiteral("unit_of_measurement"), QStringLiteral("\u00B0C")},
-                       {QStringLiteral("state_topic"), sensorTopic(sensor)},
-                       // A reading without a value leaves the sensor's state unknown.
-                       {QStringLiteral("value_template"), QStringLiteral("{{ value_json.celsius | default(None) }}")},
-                       {QStringLiteral("json_attributes_topic"), sensorTopic(sensor)},
-                       {QStringLiteral("availability_topic"), statusTopic()},
-                       {QStringLiteral("payload_available"), QStringLiteral("online")},
-                       {QStringLiteral("payload_not_available"), QStringLiteral("offline")},
-                       {QStringLiteral("expire_after"), static_cast<qint64>(options_.expireAfter.count())},
-                       {QStringLiteral("device"), device},
-                       {QStringLiteral("origin"), origin}};
+    QJsonObject config{
+        {QStringLiteral("name"), name},
+        {QStringLiteral("unique_id"), id},
+        {QStringLiteral("object_id"), id},
+        {QStringLiteral("device_class"), QStringLiteral("temperature")},
+        {QStringLiteral("state_class"), QStringLiteral("measurement")},
+        {QStringLiteral("unit_of_measurement"), QStringLiteral("\u00B0C")},
+        {QStringLiteral("state_topic"), sensorTopic(sensor)},
+        // A reading without a value leaves the sensor's state unknown.
+        {QStringLiteral("value_template"), QStringLiteral("{{ value_json.celsius | default(None) }}")},
+        {QStringLiteral("json_attributes_topic"), sensorTopic(sensor)},
+        {QStringLiteral("availability_topic"), statusTopic()},
+        {QStringLiteral("payload_available"), QStringLiteral("online")},
+        {QStringLiteral("payload_not_available"), QStringLiteral("offline")},
+        {QStringLiteral("expire_after"), static_cast<qint64>(options_.expireAfter.count())},
+        {QStringLiteral("device"), device},
+        {QStringLiteral("origin"), origin}};
     const QString prefix = options_.discoveryPrefix;
     publishDirect(QStringLiteral("%1/sensor/%2/config").arg(prefix, id),
                   QJsonDocument(config).toJson(QJsonDocument::Compact), true);
@@ -297,8 +296,9 @@ void MqttSink::alarmChanged(const AlarmEvent& event)
 
 void MqttSink::publishDirect(const QString& topic, const QByteArray& message, bool retain)
 {
+    // Announcements and states are sent again at every connection: nothing to keep track of.
     if (client_->isConnected())
-        client_->publish(topic, message, 1, retain);
+        static_cast<void>(client_->publish(topic, message, 1, retain));
 }
 
 void MqttSink::stop()
@@ -309,11 +309,15 @@ void MqttSink::stop()
     removeAcknowledged();
     if (!client_->isConnected()) {
         client_->stop();
-        emit stopped();
+        QMetaObject::invokeMethod(
+            this, [this] { emit stopped(); }, Qt::QueuedConnection);
         return;
     }
     publishDirect(statusTopic(), QByteArrayLiteral("offline"), true);
-    client_->stop(); // disconnected() follows once the goodbye is out
+    client_->stop();
+    // From the event loop, so that the goodbye leaves before the program does.
+    QMetaObject::invokeMethod(
+        this, [this] { emit stopped(); }, Qt::QueuedConnection);
 }
 
 } // namespace calimbra

@@ -65,7 +65,8 @@ public:
     [[nodiscard]] qint64 waiting() const;
 
     // Topics, for the board named in the options.
-    [[nodiscard]] QString statusTopic() const;
+    [[nodiscard]] static QString statusTopic(const QString& board);
+    [[nodiscard]] QString statusTopic() const { return statusTopic(options_.board); }
     [[nodiscard]] QString sensorTopic(int sensor) const;
     [[nodiscard]] QString alarmTopic(int sensor, AlarmKind kind) const;
     // The JSON published for a reading.
