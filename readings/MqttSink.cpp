@@ -105,18 +105,37 @@ void MqttSink::take(const Reading& reading)
         info.name = reading.name;
         announced_.remove(reading.sensor);
     }
+    // With nothing older waiting to go, the reading is sent while its commit is being made durable:
+    // the broker's acknowledgement is handled from the event loop, after the commit, so nothing is
+    // removed before it was stored, and a power cut loses no more than with the commit first.
+    const bool nothingOlderUnsent = outbox_->size() == inFlight_.size() + acknowledged_.size();
+    const qint64 sentBefore = sentUpTo_;
+    std::optional<int> sentEarly;
     try {
-        outbox_->add(reading);
+        outbox_->add(reading, [&](qint64 id) {
+            if (!nothingOlderUnsent || !client_->isConnected() || inFlight_.size() >= kInFlight)
+                return;
+            sentEarly = client_->publish(sensorTopic(reading.sensor), payload(reading), 1, true);
+            if (sentEarly) {
+                inFlight_.insert(*sentEarly, id);
+                sentUpTo_ = id;
+            }
+        });
         if (std::exchange(outboxFailing_, false))
             reportWorking();
     } catch (const Error& error) {
-        // Not kept: sent now if it can be, without the promise of the outbox.
+        // Not kept: sent, if it can be, without the promise of the outbox.
+        if (sentEarly) {
+            inFlight_.remove(*sentEarly);
+            sentUpTo_ = sentBefore;
+        }
         if (!std::exchange(outboxFailing_, true))
             emit failing(
                 tr("The outbox of %1 cannot keep readings: %2 Readings are sent only while the broker is "
                    "connected, and lost while it is not.")
                     .arg(description(), error.message()));
-        publishDirect(sensorTopic(reading.sensor), payload(reading), true);
+        if (!sentEarly)
+            publishDirect(sensorTopic(reading.sensor), payload(reading), true);
     }
     noteOutbox();
     if (!client_->isConnected())

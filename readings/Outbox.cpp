@@ -366,7 +366,7 @@ qint64 Outbox::dropOldest(qint64 count)
         .numRowsAffected();
 }
 
-qint64 Outbox::add(const Reading& reading)
+qint64 Outbox::add(const Reading& reading, const std::function<void(qint64 id)>& beforeCommit)
 {
     const QDateTime& time = reading.time;
     const QDateTime& round = reading.roundStart;
@@ -384,6 +384,8 @@ qint64 Outbox::add(const Reading& reading)
                  reading.sensor, reading.name, reading.text,
                  reading.celsius ? QVariant(*reading.celsius) : none,
                  reading.error ? QVariant(storedError(*reading.error)) : none});
+    if (beforeCommit)
+        beforeCommit(id);
     transaction.commit();
 
     ++nextId_;

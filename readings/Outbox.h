@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 namespace calimbra {
@@ -39,7 +40,10 @@ public:
     Outbox& operator=(const Outbox&) = delete;
 
     // On disk when it returns, in one transaction with dropping the oldest beyond the limit.
-    qint64 add(const Reading& reading);
+    // `beforeCommit` is given the reading's id once it is written and before the commit makes it
+    // durable: a publisher may send it meanwhile, so that the network and the disk's flush overlap.
+    // When the commit then fails, the id is not the reading's and will be given again.
+    qint64 add(const Reading& reading, const std::function<void(qint64 id)>& beforeCommit = {});
     // Up to `count` entries with ids above `afterId`, oldest first.
     [[nodiscard]] QList<Entry> after(qint64 afterId, qsizetype count) const;
     // The broker has these: they go, in one transaction. Ids not held are passed over.
