@@ -11,6 +11,10 @@ if(NOT CALIMBRA_RSVG_CONVERT OR NOT CALIMBRA_SCDOC OR NOT CALIMBRA_GZIP OR NOT C
                         "run scripts/install-deps.sh (Debian packages librsvg2-bin, scdoc, po4a, gzip).")
 endif()
 
+# Every later install rule runs between these two, so the record knows which folders it created.
+include(${CMAKE_CURRENT_LIST_DIR}/CalimbraUninstall.cmake)
+calimbra_record_install_begin()
+
 # The hicolor sizes desktops ask for, rendered from the SVG, which is installed as the scalable one.
 function(calimbra_install_icon name svg)
     set(pngs)
