@@ -16,6 +16,7 @@ run_in_own_process_group "$0" "$@"
 work=$(mktemp -d)
 trap 'end_process_group; rm -rf "$work"' EXIT
 unset DISPLAY WAYLAND_DISPLAY
+private_runtime_dir "$work"
 start_virtual_display "$work"
 link="$work/ttyBoard"
 start_simulated_board "$build/tools/calimbra-simboard" "$work" --sensors 4 --link "$link"
