@@ -6,8 +6,10 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build"
 
-# The demo drives the panel on a virtual display and leaves its screenshots in build/demo/.
+# The demo drives the panel on a virtual display and leaves its screenshots in build/demo/; it
+# builds the panel and the board, the monitor is built here.
 env -u DISPLAY -u WAYLAND_DISPLAY "$root/scripts/demo.sh" >/dev/null
+cmake --build "$build" --parallel "$(nproc)" --target calimbra-monitor >/dev/null
 cp "$build/demo/3-temperature.png" "$root/docs/calimbra-window.png"
 echo "docs/calimbra-window.png"
 
