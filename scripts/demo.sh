@@ -8,9 +8,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build"
 
 "$root/scripts/install-deps.sh" --for demo
-# Configured as scripts/build.sh does, but only the two programs are built: the translations
-# and the icons they show travel inside them.
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# Configured as scripts/build.sh does, without the tests, which may need what --for demo does not
+# install; only the two programs are built: the translations and icons they show travel inside them.
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build" --parallel "$(nproc)" --target calimbra calimbra-simboard
 
 . "$root/scripts/lib/virtual-display.sh"
