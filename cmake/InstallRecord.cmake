@@ -1,11 +1,12 @@
 # SPDX-License-Identifier: MIT
-# Run by cmake --install (see CalimbraUninstall.cmake). One record per place installed to, in
-# <build>/install-records/, with lines "root <path>", "folder <path>" and "file <path>".
+# Run by cmake --install (see CalimbraUninstall.cmake). One record per place installed to,
+# <build>/install_record_<place>.txt beside CMake's manifest (a file, so that whoever owns the build
+# folder can delete it after sudo), with lines "root <path>", "folder <path>" and "file <path>".
 
 function(calimbra_record_path build out)
     set(root "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
     string(MAKE_C_IDENTIFIER "${root}" key)
-    set(${out} "${build}/install-records/${key}.txt" PARENT_SCOPE)
+    set(${out} "${build}/install_record${key}.txt" PARENT_SCOPE)
 endfunction()
 
 # What an earlier install to the same place recorded, of one kind.

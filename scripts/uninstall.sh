@@ -1,16 +1,15 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Removes what cmake --install put in place from a build folder, and the folders it created that are
-# empty again; nothing else. Every install from that folder leaves a record in
-# <build>/install-records/, one per place installed to.
+# empty again; nothing else. Every install from that folder leaves a record there,
+# install_record_<place>.txt, one per place installed to.
 #   scripts/uninstall.sh [build-dir] [prefix]     prefix: needed when several places were installed to
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-"$root/build"}
-records="$build/install-records"
 
 shopt -s nullglob
-available=("$records"/*.txt)
+available=("$build"/install_record_*.txt)
 if [ "${#available[@]}" -eq 0 ]; then
     echo "No install from $build is recorded: nothing to remove." >&2
     exit 1
@@ -22,7 +21,7 @@ if [ -n "${2:-}" ]; then
         [ "$(sed -n 's/^root //p' "$candidate")" = "${DESTDIR:-}$prefix" ] && record=$candidate
     done
     [ -n "$record" ] || {
-        echo "No install to ${DESTDIR:-}$prefix is recorded in $records." >&2
+        echo "No install to ${DESTDIR:-}$prefix is recorded in $build." >&2
         exit 1
     }
 elif [ "${#available[@]}" -eq 1 ]; then
@@ -64,7 +63,6 @@ while IFS= read -r folder; do
 done < <(sed -n 's/^folder //p' "$record" | awk '{ print gsub("/", "/") "\t" $0 }' | sort -rn | cut -f2-)
 
 rm -f -- "$record"
-rmdir --ignore-fail-on-non-empty -- "$records"
 echo "Removed $files files and $folders folders from $top."
 if [ "${#kept[@]}" -gt 0 ]; then
     echo "Kept, as they hold other files:"
