@@ -30,7 +30,8 @@ set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/StripLikeDebian.cmake)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 # What Debian expects in /usr/share/doc/<package>: the copyright in its machine-readable form, the
-# changelog compressed without a time stamp, and the README.
+# changelog compressed without a time stamp, and the README. The changelog and the lintian
+# overrides speak of the Debian package only: they are a component that only the package installs.
 set(doc ${CMAKE_INSTALL_DATADIR}/doc/calimbra)
 set(MAINTAINER "${CALIMBRA_MAINTAINER}")
 set(HOMEPAGE "${CALIMBRA_HOMEPAGE}")
@@ -40,9 +41,21 @@ add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/packaging/changelog.Debian.gz
     COMMAND ${CALIMBRA_GZIP} -9nkf ${CMAKE_BINARY_DIR}/packaging/changelog.Debian
     DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog.Debian VERBATIM)
 add_custom_target(calimbra_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog.Debian.gz)
-install(FILES ${CMAKE_BINARY_DIR}/packaging/copyright ${CMAKE_BINARY_DIR}/packaging/changelog.Debian.gz
-              ${PROJECT_SOURCE_DIR}/README.md
-        DESTINATION ${doc})
+install(FILES ${CMAKE_BINARY_DIR}/packaging/copyright ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${doc})
+install(FILES ${CMAKE_BINARY_DIR}/packaging/changelog.Debian.gz
+        DESTINATION ${doc} COMPONENT calimbra_debian EXCLUDE_FROM_ALL)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/lintian-overrides
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME calimbra)
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME calimbra
+        COMPONENT calimbra_debian EXCLUDE_FROM_ALL)
+# Included last in the project, so that this is the last install rule.
+calimbra_record_install_end()
+
+# Every component goes into the one package, the Debian-only files too, but not the record of an
+# install.
+get_cmake_property(components COMPONENTS)
+list(REMOVE_ITEM components ${CALIMBRA_RECORD_COMPONENT})
+set(CPACK_INSTALL_CMAKE_PROJECTS)
+foreach(component IN LISTS components)
+    list(APPEND CPACK_INSTALL_CMAKE_PROJECTS ${CMAKE_BINARY_DIR} ${PROJECT_NAME} ${component} /)
+endforeach()
 include(CPack)

@@ -7,14 +7,37 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-"$root/build"}
 
+# Every tool first: a check that cannot run must not look like one that passed.
+missing=()
+need() { command -v "$1" >/dev/null || missing+=("$1 (Debian package $2)"); }
+need cpack cmake
+need dpkg-shlibdeps dpkg-dev
+need file file
+need strip binutils
+need lintian lintian
+need appstreamcli appstream
+need desktop-file-validate desktop-file-utils
+if [ "${#missing[@]}" -gt 0 ]; then
+    printf 'Building and checking the package needs %s.\n' "${missing[@]}" >&2
+    echo "Nothing was checked: install them with scripts/install-deps.sh, then run $0 again." >&2
+    exit 1
+fi
+
 "$root/scripts/build.sh" "$build"
 (cd "$build" && rm -f ./*.deb && cpack -G DEB >/dev/null)
 deb=$(ls "$build"/calimbra_*.deb)
 echo "Built $deb ($(du -k "$deb" | cut -f1) KiB)"
 
-# As root lintian says so on stderr; what it finds goes to stdout.
-findings=$(lintian --pedantic -I --tag-display-limit 0 "$deb" 2>/dev/null || true)
-if [ -n "$findings" ]; then
+# As root lintian says so on stderr; what it finds goes to stdout. Status 1 is findings, anything
+# else but 0 is lintian failing to look.
+status=0
+findings=$(lintian --pedantic -I --tag-display-limit 0 "$deb" 2>"$build/lintian.stderr") || status=$?
+if [ "$status" -gt 1 ]; then
+    cat "$build/lintian.stderr" >&2
+    echo "lintian could not check the package (status $status)" >&2
+    exit 1
+fi
+if [ -n "$findings" ] || [ "$status" -ne 0 ]; then
     echo "$findings"
     echo "lintian has findings on the package" >&2
     exit 1

@@ -6,8 +6,10 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build"
 
-# The demo drives the panel on a virtual display and leaves its screenshots in build/demo/.
+# The demo drives the panel on a virtual display and leaves its screenshots in build/demo/; it
+# builds the panel and the board, the monitor is built here.
 env -u DISPLAY -u WAYLAND_DISPLAY "$root/scripts/demo.sh" >/dev/null
+cmake --build "$build" --parallel "$(nproc)" --target calimbra-monitor >/dev/null
 cp "$build/demo/3-temperature.png" "$root/docs/calimbra-window.png"
 echo "docs/calimbra-window.png"
 
@@ -16,6 +18,7 @@ run_in_own_process_group "$0" "$@"
 work=$(mktemp -d)
 trap 'end_process_group; rm -rf "$work"' EXIT
 unset DISPLAY WAYLAND_DISPLAY
+private_runtime_dir "$work"
 start_virtual_display "$work"
 link="$work/ttyBoard"
 start_simulated_board "$build/tools/calimbra-simboard" "$work" --sensors 4 --link "$link"

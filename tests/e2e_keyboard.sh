@@ -19,6 +19,7 @@ trap cleanup EXIT
 trap 'exit 143' TERM INT HUP
 fail() { echo "FAIL: $*" >&2; echo "board log:" >&2; cat "$work/requests.log" >&2 || true; exit 1; }
 
+private_runtime_dir "$work"
 start_virtual_display "$work"
 start_simulated_board "$simboard" "$work" --sensors 6 --baud 9600 --chunk 3 --gap 12 --log "$work/requests.log"
 

@@ -40,6 +40,9 @@ private slots:
     void hangsUpWhenTold_data();
     void hangsUpWhenTold();
     void linkFollowsTheTerminal();
+    void leavesWhatReplacedItsLink_data();
+    void leavesWhatReplacedItsLink();
+    void failedStartLeavesNoLink();
     void helpDocumentsTheOptions();
 };
 
@@ -170,6 +173,52 @@ void SimulatedBoardTest::linkFollowsTheTerminal()
             ask(port, RequestKind::Information, informationRequest())));
     }
     QVERIFY(!QFileInfo::exists(link));
+}
+
+void SimulatedBoardTest::leavesWhatReplacedItsLink_data()
+{
+    QTest::addColumn<bool>("withFile");
+    QTest::newRow("a file") << true;
+    QTest::newRow("a link to another device") << false;
+}
+
+void SimulatedBoardTest::leavesWhatReplacedItsLink()
+{
+    QFETCH(bool, withFile);
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("ttyCalimbra"));
+    const QString elsewhere = QStringLiteral("/dev/null");
+    {
+        BoardProcess board({"--link", link});
+        QVERIFY(QFile::remove(link));
+        if (withFile) {
+            QFile replacement(link);
+            QVERIFY(replacement.open(QIODevice::WriteOnly));
+            QCOMPARE(replacement.write("notes"), 5);
+        } else {
+            QVERIFY(QFile::link(elsewhere, link));
+        }
+    }
+    const QFileInfo left(link);
+    if (withFile) {
+        QFile replacement(link);
+        QVERIFY(replacement.open(QIODevice::ReadOnly));
+        QCOMPARE(replacement.readAll(), QByteArray("notes"));
+    } else {
+        QCOMPARE(left.symLinkTarget(), elsewhere);
+    }
+}
+
+void SimulatedBoardTest::failedStartLeavesNoLink()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("ttyCalimbra"));
+    QProcess board;
+    board.start(QStringLiteral(CALIMBRA_SIMBOARD), {QStringLiteral("--link"), link, QStringLiteral("--log"),
+                                                    dir.filePath(QStringLiteral("no/such/log"))});
+    QVERIFY(board.waitForFinished(3000));
+    QCOMPARE(board.exitCode(), 1);
+    QVERIFY(!QFileInfo(link).isSymLink());
 }
 
 void SimulatedBoardTest::helpDocumentsTheOptions()

@@ -2,13 +2,18 @@
 // calimbra-simboard: a stand-in for the Calimbra board on a pseudo-terminal, so the panel can be
 // tried, tested and measured without hardware. It answers the three requests as the board does and
 // can behave like a real line: paced at a baud rate, replies split as USB adapters split them,
-// a hang-up as when a cable is pulled.
+// a hang-up as when a cable is pulled. Qt Core is there only to speak the operator's language.
 
 #include "BoardProtocol.h"
+#include "Translations.h"
+
+#include <QCoreApplication>
+#include <QString>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <clocale>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -36,6 +41,14 @@ using Bytes = std::vector<unsigned char>;
 constexpr const char* kVersion = "1.0.0";
 // How long the board waits for the sensor digit after "&l=" before answering without one.
 constexpr milliseconds kSensorDigitWait{100};
+// Longer than any pseudo-terminal's path: a link read back this long is not ours.
+constexpr std::size_t kLinkTargetMax = 4096;
+
+// The program's texts, in one context of the catalogue.
+struct SimulatedBoard
+{
+    Q_DECLARE_TR_FUNCTIONS(SimulatedBoard)
+};
 
 struct Options
 {
@@ -53,7 +66,7 @@ struct Options
 
 void printHelp(std::FILE* out)
 {
-    std::fprintf(out, R"(Usage: calimbra-simboard [options]
+    const QString help = SimulatedBoard::tr(R"(Usage: calimbra-simboard [options]
 
 Simulates the Calimbra measuring board (two LEDs, up to nine 1-Wire temperature
 sensors) on a pseudo-terminal. The first line written to standard output is the
@@ -90,6 +103,7 @@ Signals:
   SIGUSR2            send the flood of random bytes
   SIGINT, SIGTERM    exit (the link is removed)
 )");
+    std::fputs(help.toLocal8Bit().constData(), out);
 }
 
 volatile std::sig_atomic_t gSignal = 0;
@@ -102,10 +116,21 @@ void onSignal(int number)
     [[maybe_unused]] const auto ignored = ::write(gWakeWrite, &byte, 1);
 }
 
-[[noreturn]] void fail(const std::string& message)
+[[noreturn]] void fail(const QString& message)
 {
-    std::fprintf(stderr, "calimbra-simboard: %s\n", message.c_str());
+    std::fprintf(stderr, "calimbra-simboard: %s\n", message.toLocal8Bit().constData());
     std::exit(EXIT_FAILURE);
+}
+
+QString local(const std::string& text)
+{
+    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Takes the error number, not errno: building the message around it may change errno.
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 double monotonicSeconds()
@@ -121,8 +146,10 @@ long parseNumber(const char* text, const char* option, long low, long high)
     errno = 0;
     const long value = std::strtol(text, &end, 10);
     if (errno != 0 || end == text || *end != '\0' || value < low || value > high)
-        fail(std::string("--") + option + " takes a whole number from " + std::to_string(low) + " to " +
-             std::to_string(high));
+        fail(SimulatedBoard::tr("--%1 takes a whole number from %2 to %3")
+                 .arg(QLatin1String(option))
+                 .arg(low)
+                 .arg(high));
     return value;
 }
 
@@ -173,7 +200,7 @@ Options parseOptions(int argc, char** argv)
             char* end = nullptr;
             const double seconds = std::strtod(optarg, &end);
             if (end == optarg || *end != '\0' || !(seconds >= 0))
-                fail("--hangup-after takes a number of seconds");
+                fail(SimulatedBoard::tr("--hangup-after takes a number of seconds"));
             options.hangupAfter = seconds;
             break;
         }
@@ -195,7 +222,7 @@ Options parseOptions(int argc, char** argv)
         }
     }
     if (optind < argc)
-        fail(std::string("unexpected argument: ") + argv[optind]);
+        fail(SimulatedBoard::tr("unexpected argument: %1").arg(QString::fromLocal8Bit(argv[optind])));
     return options;
 }
 
@@ -221,8 +248,11 @@ public:
     {
         if (options.log == "-")
             log_ = stderr;
-        else if (!options.log.empty() && !(log_ = std::fopen(options.log.c_str(), "a")))
-            fail("cannot write the log " + options.log + ": " + std::strerror(errno));
+        else if (!options.log.empty() && !(log_ = std::fopen(options.log.c_str(), "a"))) {
+            const int error = errno;
+            fail(SimulatedBoard::tr("cannot write the log %1: %2")
+                     .arg(local(options.log), systemError(error)));
+        }
     }
 
     // Feeds received bytes through the request parser; false once the line is gone.
@@ -487,17 +517,21 @@ Terminal openTerminal()
 {
     Terminal terminal;
     terminal.master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    if (terminal.master < 0 || ::grantpt(terminal.master) != 0 || ::unlockpt(terminal.master) != 0)
-        fail(std::string("cannot create a pseudo-terminal: ") + std::strerror(errno));
+    if (terminal.master < 0 || ::grantpt(terminal.master) != 0 || ::unlockpt(terminal.master) != 0) {
+        const int error = errno;
+        fail(SimulatedBoard::tr("cannot create a pseudo-terminal: %1").arg(systemError(error)));
+    }
     char name[256];
-    if (::ptsname_r(terminal.master, name, sizeof name) != 0)
-        fail(std::string("cannot name the pseudo-terminal: ") + std::strerror(errno));
+    if (const int error = ::ptsname_r(terminal.master, name, sizeof name); error != 0)
+        fail(SimulatedBoard::tr("cannot name the pseudo-terminal: %1").arg(systemError(error)));
     terminal.path = name;
     // Held open so that the line stays up while the panel closes and reopens its side, as a
     // cabled board does; raw, so that nothing is echoed or translated before the panel opens it.
     terminal.slave = ::open(name, O_RDWR | O_NOCTTY);
-    if (terminal.slave < 0)
-        fail(std::string("cannot open ") + name + ": " + std::strerror(errno));
+    if (terminal.slave < 0) {
+        const int error = errno;
+        fail(SimulatedBoard::tr("cannot open %1: %2").arg(QString::fromLocal8Bit(name), systemError(error)));
+    }
     termios raw{};
     ::tcgetattr(terminal.slave, &raw);
     ::cfmakeraw(&raw);
@@ -512,22 +546,49 @@ void makeLink(const std::string& link, const std::string& target)
     {};
     if (::lstat(link.c_str(), &existing) == 0) {
         if (!S_ISLNK(existing.st_mode))
-            fail(link + " exists and is not a symbolic link; not replacing it");
+            fail(SimulatedBoard::tr("%1 exists and is not a symbolic link; not replacing it")
+                     .arg(local(link)));
         ::unlink(link.c_str());
     }
-    if (::symlink(target.c_str(), link.c_str()) != 0)
-        fail("cannot create the link " + link + ": " + std::strerror(errno));
+    if (::symlink(target.c_str(), link.c_str()) != 0) {
+        const int error = errno;
+        fail(SimulatedBoard::tr("cannot create the link %1: %2").arg(local(link), systemError(error)));
+    }
+}
+
+// Only the link this run made: a file or another link put in its place since belongs to someone else.
+void removeLinkIfOurs(const std::string& link, const std::string& target)
+{
+    struct stat existing
+    {};
+    if (::lstat(link.c_str(), &existing) != 0 || !S_ISLNK(existing.st_mode))
+        return;
+    char pointsTo[kLinkTargetMax];
+    const ssize_t length = ::readlink(link.c_str(), pointsTo, sizeof pointsTo);
+    if (length < 0 || static_cast<std::size_t>(length) == sizeof pointsTo ||
+        std::string_view(pointsTo, static_cast<std::size_t>(length)) != target)
+        return;
+    ::unlink(link.c_str());
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
+    // Qt sees none of the options. It sets the C library's locale from the environment; back to
+    // "C", so that numbers in replies and options keep their point whatever the operator's locale.
+    int qtArgc = 1;
+    QCoreApplication application(qtArgc, argv);
+    calimbra::installTranslations();
+    std::setlocale(LC_ALL, "C");
+
     const Options options = parseOptions(argc, argv);
 
     int wake[2];
-    if (::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0)
-        fail(std::string("pipe: ") + std::strerror(errno));
+    if (::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
+        const int error = errno;
+        fail(SimulatedBoard::tr("pipe: %1").arg(systemError(error)));
+    }
     gWakeWrite = wake[1];
     struct sigaction action
     {};
@@ -537,12 +598,13 @@ int main(int argc, char** argv)
         ::sigaction(number, &action, nullptr);
 
     const Terminal terminal = openTerminal();
+    // The log is opened first: a run that fails on it leaves no link behind.
+    Board board(options, terminal.master);
     if (!options.link.empty())
         makeLink(options.link, terminal.path);
     std::printf("%s\n", terminal.path.c_str());
     std::fflush(stdout);
 
-    Board board(options, terminal.master);
     const auto started = steady_clock::now();
     std::optional<steady_clock::time_point> hangupAt;
     if (options.hangupAfter)
@@ -560,8 +622,10 @@ int main(int argc, char** argv)
 
         pollfd watched[2] = {{terminal.master, POLLIN, 0}, {wake[0], POLLIN, 0}};
         const int ready = ::poll(watched, 2, timeout);
-        if (ready < 0 && errno != EINTR)
-            fail(std::string("poll: ") + std::strerror(errno));
+        if (ready < 0 && errno != EINTR) {
+            const int error = errno;
+            fail(SimulatedBoard::tr("poll: %1").arg(systemError(error)));
+        }
 
         if (watched[1].revents & POLLIN) {
             char drained[64];
@@ -594,6 +658,6 @@ int main(int argc, char** argv)
     ::close(terminal.master);
     ::close(terminal.slave);
     if (!options.link.empty())
-        ::unlink(options.link.c_str());
+        removeLinkIfOurs(options.link, terminal.path);
     return EXIT_SUCCESS;
 }

@@ -14,6 +14,19 @@ wait_for_output() {
     return 1
 }
 
+# private_runtime_dir <work-dir>: window programs want XDG_RUNTIME_DIR, a folder only their user
+# may enter; root's sessions (sudo, a container) often have none, and Qt says so at every start.
+# Without one of ours, a private one in <work-dir> is exported.
+private_runtime_dir() {
+    local dir=${XDG_RUNTIME_DIR:-}
+    if [ -n "$dir" ] && [ -d "$dir" ] && [ -O "$dir" ] && [ "$(stat -c %a "$dir")" = 700 ]; then
+        return 0
+    fi
+    XDG_RUNTIME_DIR="$1/runtime"
+    mkdir -m 0700 "$XDG_RUNTIME_DIR"
+    export XDG_RUNTIME_DIR
+}
+
 # start_virtual_display <work-dir>: Xvfb on a free display number, at the size and resolution the
 # screenshots and pixel checks assume; exports DISPLAY.
 start_virtual_display() {
