@@ -289,7 +289,7 @@ private:
             const bool highLast = highLine_ > lowLine_;
             fail(path_, highLast ? highLine_ : lowLine_,
                  highLast ? QStringLiteral("high") : QStringLiteral("low"),
-                 tr("low (%1 \u00B0C) is above high (%2 \u00B0C); the low limit must be the lower one.")
+                 tr("low (%1 °C) is above high (%2 °C); the low limit must be the lower one.")
                      .arg(numberText(*profile_.low), numberText(*profile_.high)));
         }
         config_.profiles.insert(sensor_, profile_);
