@@ -3,25 +3,22 @@
 
 #include "ComSetupDialog.h"
 #include "Error.h"
+#include "PortAdvice.h"
+#include "Text.h"
 #include "ui_MonitorWindow.h"
 
-#include <QChart>
 #include <QChartView>
 #include <QCloseEvent>
-#include <QDateTimeAxis>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QLegendMarker>
-#include <QLineSeries>
+#include <QHeaderView>
 #include <QPainter>
 #include <QSaveFile>
 #include <QSerialPortInfo>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QSvgGenerator>
-#include <QValueAxis>
 
 #include <cmath>
 
@@ -30,16 +27,28 @@ using namespace std::chrono;
 namespace calimbra {
 namespace {
 
-constexpr std::array<qint64, 4> kWindowMs = {10 * 60 * 1000, 60 * 60 * 1000, 24 * 60 * 60 * 1000, 0};
+constexpr int kDefaultIntervalSeconds = 10;
+constexpr milliseconds kRowsDelay{50};
+constexpr milliseconds kLoadingRedraw{1000};
+constexpr double kRoomToSpare = 1.05; // over a log's length guessed from its beginning
+constexpr int kRowPadding = 8;        // pixels above and below a row's text
+constexpr int kMostTablePercent = 45; // of the height the chart and the table share
+constexpr qsizetype kExportChunk = 1024 * 1024;
+// The local offset is looked up once for each quarter of an hour, the finest step zones change by.
+constexpr qint64 kOffsetBucketMs = 15 * 60 * 1000;
 
-// Nine colours told apart by most eyes, and in grey print.
-const std::array<QColor, board::kMaxSensors> kColours = {
-    QColor(0x1f77b4), QColor(0xd62728), QColor(0x2ca02c), QColor(0xff7f0e), QColor(0x9467bd),
-    QColor(0x8c564b), QColor(0xe377c2), QColor(0x17becf), QColor(0x7f7f7f)};
+enum Column { SensorColumn, LastColumn, ReplyColumn, MinColumn, MaxColumn, MeanColumn, TimeColumn };
+
+QString clock(qint64 ms)
+{
+    const QDateTime time = QDateTime::fromMSecsSinceEpoch(ms);
+    return time.date() == QDate::currentDate() ? time.toString(QStringLiteral("HH:mm:ss"))
+                                               : QLocale().toString(time, QStringLiteral("dd/MM HH:mm:ss"));
+}
 
 QString clock(const QDateTime& time)
 {
-    return time.isValid() ? time.toLocalTime().toString(QStringLiteral("HH:mm:ss")) : QStringLiteral("—");
+    return time.isValid() ? clock(time.toMSecsSinceEpoch()) : QStringLiteral("—");
 }
 
 QString celsius(double value)
@@ -56,24 +65,28 @@ MonitorWindow::MonitorWindow(QWidget* parent) : QMainWindow(parent), ui(std::mak
     ui->settingsButton->setDefaultAction(ui->actionSettings);
     ui->startButton->setDefaultAction(ui->actionStart);
     ui->followButton->setDefaultAction(ui->actionFollow);
-    for (int row = 0; row < board::kMaxSensors; ++row) {
-        for (int column = 0; column < ui->table->columnCount(); ++column)
-            ui->table->setItem(row, column, new QTableWidgetItem);
-        ui->table->item(row, 0)->setText(QStringLiteral("S%1").arg(row + 1));
-        ui->table->item(row, 0)->setForeground(kColours.at(static_cast<std::size_t>(row)));
-    }
-    ui->table->resizeColumnsToContents();
-    buildChart();
+    // The reply takes the width the numbers leave.
+    QHeaderView* header = ui->table->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(ReplyColumn, QHeaderView::Stretch);
+    ui->table->verticalHeader()->setDefaultSectionSize(ui->table->fontMetrics().lineSpacing() + kRowPadding);
+    ui->splitter->setStretchFactor(0, 1);
+    ui->splitter->setStretchFactor(1, 0);
+    chart_ = std::make_unique<TemperatureChart>(store_, *ui->chartView);
+    fillSpans();
     fillPorts();
 
-    replotTimer_.setSingleShot(true);
-    connect(&replotTimer_, &QTimer::timeout, this, &MonitorWindow::replot);
+    rowsTimer_.setSingleShot(true);
+    rowsTimer_.setInterval(kRowsDelay);
+    connect(&rowsTimer_, &QTimer::timeout, this, &MonitorWindow::updateDirtyRows);
     connect(ui->actionStart, &QAction::triggered, this, &MonitorWindow::startOrStop);
     connect(ui->actionSettings, &QAction::triggered, this, &MonitorWindow::showSettingsDialog);
+    connect(ui->actionOpenLog, &QAction::triggered, this, &MonitorWindow::chooseLogFile);
     connect(ui->actionRecord, &QAction::triggered, this, &MonitorWindow::chooseRecordFile);
     connect(ui->actionExport, &QAction::triggered, this, &MonitorWindow::chooseExportFile);
-    connect(ui->actionFollow, &QAction::triggered, this, &MonitorWindow::setFollowing);
-    connect(ui->windowCombo, &QComboBox::currentIndexChanged, this, [this] { setFollowing(true); });
+    connect(ui->actionFollow, &QAction::triggered, chart_.get(), &TemperatureChart::setFollowing);
+    connect(chart_.get(), &TemperatureChart::followingChanged, ui->actionFollow, &QAction::setChecked);
+    connect(ui->windowCombo, &QComboBox::currentIndexChanged, this, &MonitorWindow::onSpanChosen);
 
     connect(&session_, &SamplingSession::readingTaken, this, &MonitorWindow::addReading);
     connect(&session_, &SamplingSession::roundFinished, this, &MonitorWindow::onRoundFinished);
@@ -83,55 +96,28 @@ MonitorWindow::MonitorWindow(QWidget* parent) : QMainWindow(parent), ui(std::mak
     connect(&session_, &SamplingSession::finished, this, [this] { setRunning(false); });
 
     loadSettings();
+    onSpanChosen();
+    updateStatus();
 }
 
 MonitorWindow::~MonitorWindow() = default;
 
-void MonitorWindow::buildChart()
+void MonitorWindow::fillSpans()
 {
-    chart_ = new QChart;
-    chart_->setAnimationOptions(QChart::NoAnimation);
-    chart_->legend()->setAlignment(Qt::AlignRight);
-    timeAxis_ = new QDateTimeAxis(chart_);
-    timeAxis_->setFormat(QStringLiteral("HH:mm"));
-    timeAxis_->setTitleText(tr("Local time"));
-    valueAxis_ = new QValueAxis(chart_);
-    valueAxis_->setTitleText(tr("°C"));
-    chart_->addAxis(timeAxis_, Qt::AlignBottom);
-    chart_->addAxis(valueAxis_, Qt::AlignLeft);
-    for (int sensor = 1; sensor <= board::kMaxSensors; ++sensor) {
-        auto* line = new QLineSeries(chart_);
-        line->setName(QStringLiteral("S%1").arg(sensor));
-        line->setColor(kColours.at(static_cast<std::size_t>(sensor - 1)));
-        chart_->addSeries(line);
-        line->attachAxis(timeAxis_);
-        line->attachAxis(valueAxis_);
-        lines_.at(static_cast<std::size_t>(sensor - 1)) << line;
-        // The legend entry shows and hides the sensor's line; a struck-through entry is hidden.
-        const auto markers = chart_->legend()->markers(line);
-        for (QLegendMarker* marker : markers) {
-            connect(marker, &QLegendMarker::clicked, this, [this, sensor, marker] {
-                bool& hidden = hidden_.at(static_cast<std::size_t>(sensor - 1));
-                hidden = !hidden;
-                QFont font = marker->font();
-                font.setStrikeOut(hidden);
-                marker->setFont(font);
-                for (QLineSeries* part : lines_.at(static_cast<std::size_t>(sensor - 1)))
-                    part->setVisible(!hidden);
-                marker->setVisible(true);
-            });
-        }
-    }
-    ui->chartView->setChart(chart_);
-    // Dragging picks a stretch of time to look at; the view then stays there until followed again.
-    ui->chartView->setRubberBand(QChartView::HorizontalRubberBand);
-    connect(timeAxis_, &QDateTimeAxis::rangeChanged, this, &MonitorWindow::onAxisChanged);
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    settingRange_ = true;
-    timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(now - kWindowMs[0]),
-                        QDateTime::fromMSecsSinceEpoch(now));
-    valueAxis_->setRange(15, 30);
-    settingRange_ = false;
+    const std::array<std::pair<QString, int>, 5> spans = {{
+        {tr("Last 10 minutes"), 10 * 60},
+        {tr("Last hour"), 60 * 60},
+        {tr("Last 24 hours"), 24 * 60 * 60},
+        {tr("Last 7 days"), 7 * 24 * 60 * 60},
+        {tr("All"), 0},
+    }};
+    for (const auto& [text, seconds] : spans)
+        ui->windowCombo->addItem(text, seconds);
+}
+
+void MonitorWindow::onSpanChosen()
+{
+    chart_->setSpan(seconds{ui->windowCombo->currentData().toInt()});
 }
 
 void MonitorWindow::fillPorts()
@@ -164,9 +150,17 @@ void MonitorWindow::loadSettings()
         settings.value(QStringLiteral("port/flowControl"), line.flowControl).toInt());
     port_.setSettings(line);
     ui->portCombo->setEditText(line.portName);
-    ui->intervalSpin->setValue(settings.value(QStringLiteral("interval"), 10).toInt());
+    ui->intervalSpin->setValue(settings.value(QStringLiteral("interval"), kDefaultIntervalSeconds).toInt());
     ui->sensorsEdit->setText(settings.value(QStringLiteral("sensors")).toString());
-    ui->windowCombo->setCurrentIndex(settings.value(QStringLiteral("window"), 0).toInt());
+    // The span is kept in seconds; earlier versions kept the position in the list.
+    const std::array<int, 4> formerSpans = {10 * 60, 60 * 60, 24 * 60 * 60, 0};
+    int span = formerSpans[0];
+    if (settings.contains(QStringLiteral("span")))
+        span = settings.value(QStringLiteral("span")).toInt();
+    else if (const int former = settings.value(QStringLiteral("window"), 0).toInt();
+             former >= 0 && former < 4)
+        span = formerSpans.at(static_cast<std::size_t>(former));
+    ui->windowCombo->setCurrentIndex(std::max(0, ui->windowCombo->findData(span)));
     lastFolder_ = settings
                       .value(QStringLiteral("lastFolder"),
                              QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
@@ -186,7 +180,8 @@ void MonitorWindow::saveSettings() const
     settings.setValue(QStringLiteral("port/flowControl"), line.flowControl);
     settings.setValue(QStringLiteral("interval"), ui->intervalSpin->value());
     settings.setValue(QStringLiteral("sensors"), ui->sensorsEdit->text());
-    settings.setValue(QStringLiteral("window"), ui->windowCombo->currentIndex());
+    settings.setValue(QStringLiteral("span"), ui->windowCombo->currentData().toInt());
+    settings.remove(QStringLiteral("window"));
     settings.setValue(QStringLiteral("lastFolder"), lastFolder_);
     settings.setValue(QStringLiteral("geometry"), saveGeometry());
 }
@@ -210,6 +205,13 @@ void MonitorWindow::showSettingsDialog()
     ui->portCombo->setEditText(dialog.settings().portName);
 }
 
+void MonitorWindow::noteError(const QString& message, const QDateTime& when)
+{
+    lastError_ = message;
+    lastErrorTime_ = when;
+    updateStatus();
+}
+
 void MonitorWindow::startOrStop()
 {
     setRunning(!session_.isRunning());
@@ -222,32 +224,59 @@ void MonitorWindow::setRunning(bool running)
     if (running) {
         const auto sensors = sensorList(ui->sensorsEdit->text());
         if (!sensors) {
-            lastError_ = tr("Sensors are numbers from 1 to 9, e.g. 1,3,5-7, or empty for all active ones.");
-            lastErrorTime_ = QDateTime::currentDateTime();
-            updateStatus();
+            noteError(
+                tr("The Sensors field takes sensor numbers from 1 to 9, such as 1,3,5-7, or nothing for "
+                   "every sensor the board reports; correct it and press Start."));
             return;
         }
+        const QString portName = ui->portCombo->currentText().trimmed();
+        if (portName.isEmpty()) {
+            noteError(tr("Type or choose the board's port in the Port field, then press Start."));
+            return;
+        }
+        closeLog();
+        forgetReadings();
+        chart_->setLive(true);
+        for (const int sensor : *sensors)
+            showSensor(sensor);
+        lastError_.clear();
         port_.Close();
-        port_.setPortName(ui->portCombo->currentText().trimmed());
-        store_.clear();
-        stats_ = {};
-        for (int sensor = 1; sensor <= board::kMaxSensors; ++sensor)
-            updateRow(sensor);
+        port_.setPortName(portName);
         session_.setInterval(seconds{ui->intervalSpin->value()});
         session_.setSensors(*sensors);
         session_.start();
+        chart_->setFollowing(true);
         saveSettings();
     } else {
         session_.stop();
         port_.Close();
         nextRound_ = QDateTime();
+        inTrouble_ = false;
     }
     ui->actionStart->setText(session_.isRunning() ? tr("&Stop") : tr("&Start"));
     for (QWidget* control : {static_cast<QWidget*>(ui->portCombo), static_cast<QWidget*>(ui->intervalSpin),
                              static_cast<QWidget*>(ui->sensorsEdit)})
         control->setEnabled(!session_.isRunning());
     ui->actionSettings->setEnabled(!session_.isRunning());
+    ui->actionOpenLog->setEnabled(!session_.isRunning());
+    for (int sensor = 1; sensor <= board::kMaxSensors; ++sensor)
+        dirtyRows_.set(static_cast<std::size_t>(sensor - 1));
+    updateDirtyRows();
     updateStatus();
+}
+
+void MonitorWindow::forgetReadings()
+{
+    store_.clear();
+    stats_.clear();
+    nameBytes_ = {};
+    names_ = {};
+    rowSensors_.clear();
+    ui->table->setRowCount(0);
+    chart_->hideSensors();
+    lastRound_ = nextRound_ = QDateTime();
+    inTrouble_ = false;
+    chart_->replot();
 }
 
 void MonitorWindow::recordTo(const QString& path)
@@ -261,12 +290,11 @@ void MonitorWindow::recordTo(const QString& path)
     try {
         record_ = std::make_unique<LogFile>(path, LogFormat::Csv);
         ui->actionRecord->setChecked(true);
+        updateStatus();
     } catch (const Error& error) {
         ui->actionRecord->setChecked(false);
-        lastError_ = error.message();
-        lastErrorTime_ = QDateTime::currentDateTime();
+        noteError(error.message());
     }
-    updateStatus();
 }
 
 void MonitorWindow::chooseRecordFile(bool checked)
@@ -283,6 +311,16 @@ void MonitorWindow::chooseRecordFile(bool checked)
     recordTo(path);
 }
 
+void MonitorWindow::chooseLogFile()
+{
+    const QString path = QFileDialog::getOpenFileName(
+        this, tr("Open a log"), lastFolder_, tr("Logs (*.csv *.jsonl *.json *.log *.txt);;All files (*)"));
+    if (path.isEmpty())
+        return;
+    lastFolder_ = QFileInfo(path).absolutePath();
+    openLog(path);
+}
+
 void MonitorWindow::chooseExportFile()
 {
     QString filter;
@@ -295,30 +333,45 @@ void MonitorWindow::chooseExportFile()
     exportTo(path);
 }
 
+bool MonitorWindow::writeCsv(QIODevice& file) const
+{
+    // What the chart shows: every reading of its lines in its stretch of time, not the decimated
+    // lines, written as the log writes them.
+    QByteArray chunk = logHeader(LogFormat::Csv);
+    bool written = true;
+    qint64 bucket = std::numeric_limits<qint64>::min();
+    int offset = 0;
+    Reading reading;
+    const auto [from, to] = chart_->shownRange();
+    store_.forEachBetween(from, to, chart_->visibleSensors(), [&](int sensor, std::size_t index) {
+        if (!written)
+            return;
+        const qint64 ms = store_.time(sensor, index);
+        if (ms / kOffsetBucketMs != bucket) {
+            bucket = ms / kOffsetBucketMs;
+            offset = QDateTime::fromMSecsSinceEpoch(ms).offsetFromUtc();
+        }
+        reading.time = QDateTime::fromMSecsSinceEpoch(ms, Qt::OffsetFromUTC, offset);
+        reading.sensor = sensor;
+        reading.name = stats_.at(sensor).name;
+        reading.celsius = store_.celsius(sensor, index);
+        reading.text = store_.text(store_.reply(sensor, index));
+        chunk += formatReading(reading, LogFormat::Csv);
+        if (chunk.size() >= kExportChunk) {
+            written = file.write(chunk) == chunk.size();
+            chunk.clear();
+        }
+    });
+    return written && file.write(chunk) == chunk.size();
+}
+
 void MonitorWindow::exportTo(const QString& path)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
     bool saved = false;
     if (suffix == QLatin1String("csv")) {
-        // What the chart shows: every reading in its time window, not the decimated lines.
-        const qint64 from = timeAxis_->min().toMSecsSinceEpoch();
-        const qint64 to = timeAxis_->max().toMSecsSinceEpoch();
         QSaveFile file(path);
-        if (file.open(QIODevice::WriteOnly)) {
-            file.write("time,sensor,celsius\n");
-            for (int sensor = 1; sensor <= board::kMaxSensors; ++sensor) {
-                for (const auto& point : store_.points(sensor)) {
-                    if (point.ms < from || point.ms > to)
-                        continue;
-                    const QDateTime time = QDateTime::fromMSecsSinceEpoch(point.ms);
-                    file.write(
-                        time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODateWithMs).toUtf8() +
-                        ',' + QByteArray::number(sensor) + ',' +
-                        QByteArray::number(point.celsius, 'g', QLocale::FloatingPointShortest) + '\n');
-                }
-            }
-            saved = file.commit();
-        }
+        saved = file.open(QIODevice::WriteOnly) && writeCsv(file) && file.commit();
     } else if (suffix == QLatin1String("svg")) {
         QSvgGenerator svg;
         svg.setFileName(path);
@@ -336,10 +389,97 @@ void MonitorWindow::exportTo(const QString& path)
             path, suffix == QLatin1String("png") || suffix.isEmpty() ? "PNG" : nullptr);
     }
     if (!saved) {
-        lastError_ = tr("Could not save %1.").arg(QDir::toNativeSeparators(path));
-        lastErrorTime_ = QDateTime::currentDateTime();
+        noteError(tr("Could not save %1; choose another folder or free some space, and export again.")
+                      .arg(QDir::toNativeSeparators(path)));
+        return;
     }
     updateStatus();
+}
+
+void MonitorWindow::openLog(const QString& path)
+{
+    if (session_.isRunning())
+        setRunning(false);
+    closeLog();
+    forgetReadings();
+    lastError_.clear();
+    chart_->setLive(false);
+    log_ = std::make_unique<LogReader>(path, [this](const LogRecord& record) { takeLogRecord(record); });
+    connect(log_.get(), &LogReader::progress, this, &MonitorWindow::onLogProgress);
+    connect(log_.get(), &LogReader::caughtUp, this, &MonitorWindow::onLogCaughtUp);
+    connect(log_.get(), &LogReader::failed, this, [this](const QString& message) { noteError(message); });
+    connect(log_.get(), &LogReader::restarted, this, [this] {
+        forgetReadings();
+        updateStatus();
+    });
+    logPercent_ = 0;
+    sinceLogShown_.invalidate();
+    // A log is looked at whole first; Show picks a stretch of it.
+    ui->windowCombo->setCurrentIndex(std::max(0, ui->windowCombo->findData(0)));
+    chart_->setFollowing(true);
+    setWindowTitle(tr("%1 — Calimbra Monitor").arg(QFileInfo(path).fileName()));
+    log_->start();
+    updateStatus();
+}
+
+void MonitorWindow::closeLog()
+{
+    if (!log_)
+        return;
+    log_.reset();
+    logPercent_ = -1;
+    setWindowTitle(tr("Calimbra Monitor"));
+}
+
+void MonitorWindow::takeLogRecord(const LogRecord& record)
+{
+    const auto slot = static_cast<std::size_t>(record.sensor - 1);
+    if (!record.name.isEmpty() && record.name != nameBytes_.at(slot)) {
+        nameBytes_.at(slot) = record.name.toByteArray();
+        names_.at(slot) = QString::fromUtf8(record.name);
+    }
+    const std::size_t count = store_.size(record.sensor);
+    const ReadingStore::TextId reply =
+        store_.intern(record.reply, count > 0 ? store_.reply(record.sensor, count - 1) : 0);
+    store_.append(record.sensor, record.time.ms, record.celsius, reply);
+    stats_.take(record.sensor, record.time.ms, record.celsius, record.error, store_.text(reply),
+                record.name.isEmpty() ? QString() : names_.at(slot),
+                record.roundStart ? record.roundStart->ms : 0);
+    dirtyRows_.set(slot);
+}
+
+void MonitorWindow::onLogProgress(qint64 done, qint64 total)
+{
+    const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 100;
+    if (percent == logPercent_)
+        return;
+    if (logPercent_ == 0 && done < total) {
+        // The first slice tells how many readings of each sensor the whole log holds.
+        const double growth = static_cast<double>(total) / static_cast<double>(done) * kRoomToSpare;
+        for (const int sensor : stats_.seen())
+            store_.reserve(sensor,
+                           static_cast<std::size_t>(static_cast<double>(store_.size(sensor)) * growth));
+    }
+    logPercent_ = percent;
+    updateStatus();
+    // A long log shows as it is read, but drawing it afresh after every slice would take longer
+    // than reading it.
+    if (sinceLogShown_.isValid() && sinceLogShown_.elapsed() < kLoadingRedraw.count())
+        return;
+    sinceLogShown_.start();
+    for (const int sensor : stats_.seen())
+        showSensor(sensor);
+    replot();
+}
+
+void MonitorWindow::onLogCaughtUp()
+{
+    logPercent_ = -1;
+    for (const int sensor : stats_.seen())
+        showSensor(sensor);
+    replot();
+    updateStatus();
+    emit logCaughtUp();
 }
 
 void MonitorWindow::addReading(const Reading& reading)
@@ -351,50 +491,53 @@ void MonitorWindow::addReading(const Reading& reading)
             // A full disk must not stop the chart; the record stops and says why.
             record_.reset();
             ui->actionRecord->setChecked(false);
-            lastError_ = error.message();
-            lastErrorTime_ = reading.time;
+            noteError(error.message(), reading.time);
         }
     }
-    SensorStats& stats = stats_.at(static_cast<std::size_t>(reading.sensor - 1));
-    stats.last = reading.celsius;
-    stats.text = reading.text;
-    stats.time = reading.time;
-    stats.round = reading.roundStart;
-    if (reading.celsius) {
-        const double value = *reading.celsius;
-        stats.min = stats.count == 0 ? value : std::min(stats.min, value);
-        stats.max = stats.count == 0 ? value : std::max(stats.max, value);
-        stats.sum += value;
-        ++stats.count;
-        store_.append(reading.sensor, reading.time.toMSecsSinceEpoch(), value);
-    }
-    updateRow(reading.sensor);
-    scheduleReplot();
+    const qint64 ms = reading.time.toMSecsSinceEpoch();
+    const ReadingStore::TextId reply = store_.intern(reading.text);
+    store_.append(reading.sensor, ms, reading.celsius, reply);
+    stats_.take(reading.sensor, ms, reading.celsius, reading.error, store_.text(reply), reading.name,
+                reading.roundStart.isValid() ? reading.roundStart.toMSecsSinceEpoch() : 0);
+    showSensor(reading.sensor);
+    dirtyRows_.set(static_cast<std::size_t>(reading.sensor - 1));
+    if (!rowsTimer_.isActive())
+        rowsTimer_.start();
+    chart_->scheduleReplot();
+}
+
+void MonitorWindow::replot()
+{
+    chart_->replot();
+    updateDirtyRows();
 }
 
 void MonitorWindow::onRoundFinished(const QDateTime& start)
 {
     lastRound_ = start;
-    ui->table->resizeColumnsToContents();
     // A sensor read before but not in this round has stopped answering; it is marked, not frozen.
     for (int sensor = 1; sensor <= board::kMaxSensors; ++sensor)
-        updateRow(sensor);
+        dirtyRows_.set(static_cast<std::size_t>(sensor - 1));
+    updateDirtyRows();
     updateStatus();
 }
 
 void MonitorWindow::onTrouble(const QString& message, const QDateTime& when)
 {
     inTrouble_ = true;
-    lastError_ = message;
-    lastErrorTime_ = when;
     store_.addBreak(when.toMSecsSinceEpoch());
+    // The port's own messages end with the monitor's advice already; the board's silence does not.
+    const QString retrying = portAdvice().tryAgain;
+    noteError(message.endsWith(retrying) ? message
+                                         : withAdvice(message, tr("The monitor keeps trying by itself.")),
+              when);
     for (int sensor = 1; sensor <= board::kMaxSensors; ++sensor)
-        updateRow(sensor);
-    updateStatus();
-    scheduleReplot();
+        dirtyRows_.set(static_cast<std::size_t>(sensor - 1));
+    updateDirtyRows();
+    chart_->scheduleReplot();
 }
 
-void MonitorWindow::onResumed(const QDateTime&)
+void MonitorWindow::onResumed()
 {
     inTrouble_ = false;
     updateStatus();
@@ -406,40 +549,143 @@ void MonitorWindow::onNextRound(const QDateTime& when)
     updateStatus();
 }
 
+void MonitorWindow::showSensor(int sensor)
+{
+    const QString& name = stats_.at(sensor).name;
+    chart_->showSensor(sensor, name);
+    if (rowOf(sensor) >= 0)
+        return;
+    const auto at = std::lower_bound(rowSensors_.begin(), rowSensors_.end(), sensor);
+    const int row = static_cast<int>(at - rowSensors_.begin());
+    rowSensors_.insert(at, sensor);
+    ui->table->insertRow(row);
+    for (int column = 0; column < ui->table->columnCount(); ++column)
+        ui->table->setItem(row, column, new QTableWidgetItem);
+    ui->table->item(row, SensorColumn)->setForeground(sensorColour(sensor));
+    for (const int column : {LastColumn, MinColumn, MaxColumn, MeanColumn})
+        ui->table->item(row, column)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    dirtyRows_.set(static_cast<std::size_t>(sensor - 1));
+    fitTable();
+}
+
+void MonitorWindow::fitTable()
+{
+    // Every sensor's row in sight when the window allows, the rest for the chart.
+    const QList<int> sizes = ui->splitter->sizes();
+    const int shared = sizes.value(0) + sizes.value(1);
+    if (shared <= 0)
+        return;
+    const QTableWidget& table = *ui->table;
+    const int wanted = table.horizontalHeader()->height() + 2 * table.frameWidth() +
+                       table.rowCount() * table.verticalHeader()->defaultSectionSize();
+    const int height = std::min(wanted, shared * kMostTablePercent / 100);
+    ui->splitter->setSizes({shared - height, height});
+}
+
+int MonitorWindow::rowOf(int sensor) const
+{
+    return static_cast<int>(rowSensors_.indexOf(sensor));
+}
+
+void MonitorWindow::updateDirtyRows()
+{
+    rowsTimer_.stop();
+    for (int sensor = 1; sensor <= board::kMaxSensors; ++sensor) {
+        if (dirtyRows_.test(static_cast<std::size_t>(sensor - 1)))
+            updateRow(sensor);
+    }
+    dirtyRows_.reset();
+}
+
 void MonitorWindow::updateRow(int sensor)
 {
-    const int row = sensor - 1;
-    const SensorStats& stats = stats_.at(static_cast<std::size_t>(row));
-    const bool answered = stats.time.isValid();
-    const bool missing = answered && (inTrouble_ || (lastRound_.isValid() && stats.round < lastRound_));
-    ui->table->item(row, 1)->setText(stats.last ? celsius(*stats.last) : QString());
-    ui->table->item(row, 2)->setText(stats.text);
-    ui->table->item(row, 3)->setText(stats.count ? celsius(stats.min) : QString());
-    ui->table->item(row, 4)->setText(stats.count ? celsius(stats.max) : QString());
-    ui->table->item(row, 5)->setText(stats.count ? celsius(stats.sum / static_cast<double>(stats.count))
-                                                 : QString());
-    ui->table->item(row, 6)->setText(!answered ? QString()
-                                     : missing ? tr("%1 — not answering").arg(clock(stats.time))
-                                               : clock(stats.time));
-    for (int column = 1; column < ui->table->columnCount(); ++column) {
+    const int row = rowOf(sensor);
+    if (row < 0)
+        return;
+    const SensorStats::Sensor& stats = stats_.at(sensor);
+    chart_->showSensor(sensor, stats.name);
+    const bool live = !log_;
+    const bool missing = live && stats.seen() &&
+                         (inTrouble_ || (lastRound_.isValid() && stats.roundMs > 0 &&
+                                         stats.roundMs < lastRound_.toMSecsSinceEpoch()));
+    QString last;
+    if (stats.celsius) {
+        last = celsius(*stats.celsius);
+    } else if (stats.seen()) {
+        switch (stats.error.value_or(stats.reply.isEmpty() ? ReadError::Timeout : ReadError::NoValue)) {
+        case ReadError::Timeout:
+            last = tr("no reply");
+            break;
+        case ReadError::Garbled:
+            last = tr("garbled");
+            break;
+        case ReadError::NoValue:
+            last = tr("no value");
+            break;
+        case ReadError::PowerOn:
+            last = tr("85 °C at power-on");
+            break;
+        case ReadError::Disconnected:
+            last = tr("disconnected");
+            break;
+        }
+    }
+    const auto mean = stats.mean();
+    const bool faint = missing || (stats.seen() && !stats.celsius);
+    const std::array<QString, TimeColumn + 1> cells = {
+        stats.name.isEmpty() ? QStringLiteral("S%1").arg(sensor)
+                             : QStringLiteral("S%1 %2").arg(sensor).arg(stats.name),
+        last,
+        stats.reply.isEmpty() && stats.seen() ? tr("(no reply)") : printable(stats.reply),
+        stats.values ? celsius(stats.min) : QString(),
+        stats.values ? celsius(stats.max) : QString(),
+        mean ? celsius(*mean) : QString(),
+        !stats.seen() ? QString()
+        : missing     ? tr("%1 — not answering").arg(clock(stats.ms))
+                      : clock(stats.ms),
+    };
+    // Each change of a cell lays out the table's columns again: only what changed is set.
+    for (int column = SensorColumn; column <= TimeColumn; ++column) {
         QTableWidgetItem* item = ui->table->item(row, column);
+        const QString& text = cells.at(static_cast<std::size_t>(column));
+        if (item->text() != text)
+            item->setText(text);
+        if (column == SensorColumn || item->font().italic() == faint)
+            continue;
         QFont font = item->font();
-        font.setItalic(missing);
+        font.setItalic(faint);
         item->setFont(font);
-        item->setForeground(missing ? palette().color(QPalette::Disabled, QPalette::Text)
-                                    : palette().color(QPalette::Text));
+        item->setForeground(faint ? palette().color(QPalette::Disabled, QPalette::Text)
+                                  : palette().color(QPalette::Text));
     }
 }
 
 void MonitorWindow::updateStatus()
 {
     QStringList parts;
-    parts << (session_.isRunning()
-                  ? tr("Reading %1 every %2 s").arg(port_.portName()).arg(ui->intervalSpin->value())
-                  : tr("Stopped"));
-    parts << tr("last round %1").arg(clock(lastRound_));
-    if (session_.isRunning())
-        parts << tr("next round %1").arg(clock(nextRound_));
+    if (session_.isRunning()) {
+        parts << tr("Reading %1 every %2 s").arg(port_.portName()).arg(ui->intervalSpin->value());
+        parts << tr("last round %1").arg(clock(lastRound_));
+        parts << (inTrouble_ ? tr("retrying by itself") : tr("next round %1").arg(clock(nextRound_)));
+    } else if (log_) {
+        const QString file = QDir::toNativeSeparators(log_->path());
+        const qint64 readings = log_->parser().readings();
+        if (logPercent_ >= 0 && !log_->isCaughtUp()) {
+            parts << tr("Reading %1: %2 %").arg(file).arg(logPercent_);
+        } else if (const auto first = store_.firstTime()) {
+            parts << tr("%1: readings from %2 to %3, %4 in all, followed as it grows")
+                         .arg(file, clock(*first), clock(*store_.lastTime()))
+                         .arg(readings);
+        } else {
+            parts << tr("%1 holds no readings yet; they are shown as they are written").arg(file);
+        }
+        if (const QString skipped = log_->skippedLinesMessage(); !skipped.isEmpty())
+            parts << skipped;
+    } else {
+        parts << tr("Stopped");
+        if (lastRound_.isValid())
+            parts << tr("last round %1").arg(clock(lastRound_));
+    }
     if (record_)
         parts << tr("recording to %1").arg(QDir::toNativeSeparators(record_->path()));
     if (!lastError_.isEmpty())
@@ -447,101 +693,12 @@ void MonitorWindow::updateStatus()
     ui->statusLabel->setText(parts.join(QStringLiteral(" · ")));
 
     QStringList summary;
-    for (int sensor = 1; sensor <= board::kMaxSensors; ++sensor) {
-        const auto& stats = stats_.at(static_cast<std::size_t>(sensor - 1));
-        if (stats.last)
-            summary << tr("S%1 %2 °C").arg(sensor).arg(celsius(*stats.last));
+    for (const int sensor : stats_.seen()) {
+        if (const auto value = stats_.at(sensor).celsius)
+            summary << tr("S%1 %2 °C").arg(sensor).arg(celsius(*value));
     }
     ui->chartView->setAccessibleDescription(summary.isEmpty() ? tr("No readings yet")
                                                               : summary.join(QStringLiteral(", ")));
-}
-
-void MonitorWindow::scheduleReplot()
-{
-    // A round's readings arrive within milliseconds of each other: one redraw serves them all.
-    if (!replotTimer_.isActive())
-        replotTimer_.start(50);
-}
-
-void MonitorWindow::setFollowing(bool following)
-{
-    following_ = following;
-    ui->actionFollow->setChecked(following);
-    replot();
-}
-
-void MonitorWindow::onAxisChanged()
-{
-    if (settingRange_)
-        return;
-    // The operator zoomed or scrolled: stay there, drawn afresh at this scale.
-    following_ = false;
-    ui->actionFollow->setChecked(false);
-    replot();
-}
-
-void MonitorWindow::replot()
-{
-    // Two points (lowest and highest) for every two pixels: as sharp as a line can show, and half
-    // the points for the chart to lay out.
-    const int columns = std::max(100, static_cast<int>(chart_->plotArea().width()) / 2);
-    qint64 from = timeAxis_->min().toMSecsSinceEpoch();
-    qint64 to = timeAxis_->max().toMSecsSinceEpoch();
-    if (following_) {
-        const qint64 window =
-            kWindowMs.at(static_cast<std::size_t>(std::max(0, ui->windowCombo->currentIndex())));
-        const qint64 present = std::max(QDateTime::currentMSecsSinceEpoch(), store_.lastTime().value_or(0));
-        if (window > 0) {
-            // The view moves a column at a time, not at every round: moving the axis makes the
-            // chart lay out every line again.
-            const qint64 step = std::max<qint64>(1000, window / columns);
-            to = (present / step + 1) * step;
-            from = to - window;
-        } else {
-            to = present;
-            from = store_.firstTime().value_or(to - kWindowMs[0]);
-        }
-        if (to - from < 60'000)
-            from = to - 60'000;
-    }
-    double low = std::numeric_limits<double>::max();
-    double high = std::numeric_limits<double>::lowest();
-    for (int sensor = 1; sensor <= board::kMaxSensors; ++sensor) {
-        auto& parts = lines_.at(static_cast<std::size_t>(sensor - 1));
-        const QList<QList<QPointF>> runs = store_.decimated(sensor, from, to, columns);
-        while (parts.size() < runs.size()) {
-            auto* line = new QLineSeries(chart_);
-            line->setColor(parts.first()->color());
-            chart_->addSeries(line);
-            line->attachAxis(timeAxis_);
-            line->attachAxis(valueAxis_);
-            for (QLegendMarker* marker : chart_->legend()->markers(line))
-                marker->setVisible(false);
-            parts << line;
-        }
-        for (qsizetype i = 0; i < parts.size(); ++i) {
-            parts[i]->replace(i < runs.size() ? runs[i] : QList<QPointF>());
-            parts[i]->setVisible(!hidden_.at(static_cast<std::size_t>(sensor - 1)));
-        }
-        for (const auto& run : runs) {
-            for (const QPointF& point : run) {
-                if (point.x() >= static_cast<double>(from) && point.x() <= static_cast<double>(to)) {
-                    low = std::min(low, point.y());
-                    high = std::max(high, point.y());
-                }
-            }
-        }
-    }
-    settingRange_ = true;
-    timeAxis_->setFormat(to - from > 24 * 60 * 60 * 1000 ? QStringLiteral("dd/MM HH:mm")
-                         : to - from > 30 * 60 * 1000    ? QStringLiteral("HH:mm")
-                                                         : QStringLiteral("HH:mm:ss"));
-    timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(from), QDateTime::fromMSecsSinceEpoch(to));
-    if (low <= high) {
-        const double margin = std::max(0.5, (high - low) * 0.1);
-        valueAxis_->setRange(std::floor(low - margin), std::ceil(high + margin));
-    }
-    settingRange_ = false;
 }
 
 } // namespace calimbra
