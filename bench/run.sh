@@ -55,6 +55,8 @@ echo "Logging rounds and memory over ${READINGS:-10000} readings (a few minutes)
 "$build/bench/bench_logging" "$build/tools/calimbra-simboard" 20 "${READINGS:-10000}" 2>/dev/null >>"$rows"
 echo "Monitor over a simulated day..." >&2
 "$build/bench/bench_monitor" 24 2>/dev/null >>"$rows"
+echo "Monitor reading back a week-long log..." >&2
+"$build/bench/bench_monitor_log" 7 2>/dev/null >>"$rows"
 echo "Receive step..." >&2
 "$build/bench/bench_receivestep" --benchmark_repetitions=10 --benchmark_min_time=0.2 2>/dev/null >>"$rows"
 
