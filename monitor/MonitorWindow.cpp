@@ -209,6 +209,7 @@ void MonitorWindow::noteError(const QString& message, const QDateTime& when)
 {
     lastError_ = message;
     lastErrorTime_ = when;
+    resumedAt_ = QDateTime();
     updateStatus();
 }
 
@@ -537,9 +538,10 @@ void MonitorWindow::onTrouble(const QString& message, const QDateTime& when)
     chart_->scheduleReplot();
 }
 
-void MonitorWindow::onResumed()
+void MonitorWindow::onResumed(const QDateTime& when)
 {
     inTrouble_ = false;
+    resumedAt_ = when;
     updateStatus();
 }
 
@@ -688,7 +690,9 @@ void MonitorWindow::updateStatus()
     }
     if (record_)
         parts << tr("recording to %1").arg(QDir::toNativeSeparators(record_->path()));
-    if (!lastError_.isEmpty())
+    if (!lastError_.isEmpty() && resumedAt_.isValid() && resumedAt_ >= lastErrorTime_)
+        parts << tr("last error from %1 to %2: %3").arg(clock(lastErrorTime_), clock(resumedAt_), lastError_);
+    else if (!lastError_.isEmpty())
         parts << tr("last error at %1: %2").arg(clock(lastErrorTime_), lastError_);
     ui->statusLabel->setText(parts.join(QStringLiteral(" · ")));
 

@@ -82,7 +82,7 @@ private:
 
     void onRoundFinished(const QDateTime& start);
     void onTrouble(const QString& message, const QDateTime& when);
-    void onResumed();
+    void onResumed(const QDateTime& when);
     void onNextRound(const QDateTime& when);
     void noteError(const QString& message, const QDateTime& when = QDateTime::currentDateTime());
 
@@ -117,6 +117,7 @@ private:
     QDateTime nextRound_;
     QString lastError_;
     QDateTime lastErrorTime_;
+    QDateTime resumedAt_; // when the board answered again after the last error
     bool inTrouble_ = false;
 };
 

@@ -26,6 +26,7 @@ namespace {
 
 constexpr milliseconds kReplotDelay{50};
 constexpr milliseconds kLeastMargin{1000};
+constexpr qint64 kMarginDivisor = 20; // room either side of the readings: 5 % of what they cover
 constexpr qint64 kMsPerDay = 24LL * 60 * 60 * 1000;
 // A label every this many pixels at most, so that "dd/MM HH:mm" labels never touch.
 constexpr int kPixelsPerTimeLabel = 110;
@@ -34,6 +35,7 @@ constexpr double kNarrowestValues = 0.5; // °C: a flat line is not drawn as noi
 constexpr double kWheelZoom = 1.25;      // a notch of the wheel
 constexpr double kPanStep = 0.1;         // an arrow key or a notch of Shift+wheel
 constexpr int kWheelNotch = 120;
+constexpr int kDashColumns = 4; // the width of a reading drawn alone
 
 const std::array<QColor, board::kMaxSensors> kColours = {
     QColor(0x1f77b4), QColor(0xd62728), QColor(0x2ca02c), QColor(0xff7f0e), QColor(0x9467bd),
@@ -218,7 +220,7 @@ std::pair<qint64, qint64> TemperatureChart::followedRange(int columns) const
     const qint64 present = live_ ? std::max(now, last.value_or(now)) : last.value_or(now);
     const qint64 first = std::min(present, store_.firstTime().value_or(present));
     const qint64 covered = present - first;
-    const qint64 margin = std::max<qint64>(kLeastMargin.count(), covered / 40);
+    const qint64 margin = std::max<qint64>(kLeastMargin.count(), covered / kMarginDivisor);
     if (span_ <= 0 || covered + 2 * margin < span_) {
         // Not filled yet: the readings there are, with room either side. The ends move by whole
         // steps of about a column, not at every round: moving an axis lays out every line again.
@@ -251,6 +253,12 @@ void TemperatureChart::replot()
             continue;
         auto& sensorRuns = runs.at(static_cast<std::size_t>(sensor - 1));
         sensorRuns = store_.decimated(sensor, from_, to_, columns);
+        // A reading alone between two gaps would draw nothing: it is drawn as a short dash.
+        const double halfDash = static_cast<double>(to_ - from_) / columns * kDashColumns / 2;
+        for (auto& run : sensorRuns) {
+            if (run.size() == 1)
+                run = {run[0] - QPointF(halfDash, 0), run[0] + QPointF(halfDash, 0)};
+        }
         for (const auto& run : sensorRuns) {
             for (const QPointF& point : run) {
                 if (point.x() >= static_cast<double>(from_) && point.x() <= static_cast<double>(to_)) {

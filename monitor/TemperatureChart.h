@@ -35,7 +35,7 @@ class TemperatureChart : public QObject
     Q_OBJECT
 
 public:
-    static constexpr std::chrono::milliseconds kNarrowest{60'000};
+    static constexpr std::chrono::milliseconds kNarrowest{20'000};
     static constexpr std::chrono::milliseconds kNarrowestZoom{5'000};
 
     TemperatureChart(const ReadingStore& store, QChartView& view, QObject* parent = nullptr);
