@@ -7,6 +7,7 @@
 #include "Text.h"
 #include "ui_MonitorWindow.h"
 
+#include <QApplication>
 #include <QChartView>
 #include <QCloseEvent>
 #include <QDir>
@@ -331,7 +332,10 @@ void MonitorWindow::chooseExportFile()
     if (path.isEmpty())
         return;
     lastFolder_ = QFileInfo(path).absolutePath();
+    // A long stretch takes seconds to write.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
     exportTo(path);
+    QApplication::restoreOverrideCursor();
 }
 
 bool MonitorWindow::writeCsv(QIODevice& file) const

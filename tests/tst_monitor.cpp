@@ -5,9 +5,11 @@
 #include "MonitorWindow.h"
 #include "ReadingStore.h"
 #include "SensorStats.h"
+#include "TemperatureChart.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QChartView>
 #include <QFile>
 #include <QLabel>
 #include <QSignalSpy>
@@ -15,6 +17,7 @@
 #include <QStandardPaths>
 #include <QTableWidget>
 #include <QTest>
+#include <QValueAxis>
 
 #include <cmath>
 #include <csignal>
@@ -62,6 +65,8 @@ private slots:
     void decimation();
     void statistics_data();
     void statistics();
+    void theChartFollows_data();
+    void theChartFollows();
     void exportWritesWhatTheChartShowsAsTheLogDoes();
     void openingALog_data();
     void openingALog();
@@ -230,6 +235,76 @@ void MonitorTest::statistics()
     }
     QCOMPARE(described, sensorTwo);
     QCOMPARE(stats.seen(), seen);
+}
+
+void MonitorTest::theChartFollows_data()
+{
+    QTest::addColumn<int>("minutes");     // of readings, one every 10 s
+    QTest::addColumn<int>("spanMinutes"); // 0: everything
+    QTest::addColumn<double>("swing");    // °C the readings go up and down by
+
+    QTest::newRow("a first reading, the last 10 minutes") << 0 << 10 << 0.0;
+    QTest::newRow("30 s of readings, the last 10 minutes") << 0 << 10 << 0.3;
+    QTest::newRow("8 minutes of the last 10") << 8 << 10 << 1.7;
+    QTest::newRow("an hour, the last 10 minutes: sliding") << 60 << 10 << 4.0;
+    QTest::newRow("an hour, the last 24 hours") << 60 << 24 * 60 << 12.5;
+    QTest::newRow("two days, everything") << 2 * 24 * 60 << 0 << 0.04;
+}
+
+void MonitorTest::theChartFollows()
+{
+    QFETCH(int, minutes);
+    QFETCH(int, spanMinutes);
+    QFETCH(double, swing);
+
+    const qint64 last = QDateTime::currentMSecsSinceEpoch() - 60'000;
+    const qint64 first = last - std::max(minutes * 60'000LL, minutes == 0 && swing > 0 ? 30'000LL : 0LL);
+    ReadingStore store;
+    QChartView view;
+    view.resize(800, 400);
+    view.show();
+    TemperatureChart chart(store, view);
+    chart.setLive(false); // a log read back: the present is its newest reading
+    chart.showSensor(1, {});
+    double low = 1e9;
+    double high = -1e9;
+    for (qint64 ms = first; ms <= last; ms += 10'000) {
+        const double celsius = 20 + swing * std::sin(static_cast<double>(ms - first) / 60'000.0);
+        store.append(1, ms, celsius);
+        low = std::min(low, celsius);
+        high = std::max(high, celsius);
+    }
+    chart.setSpan(std::chrono::minutes(spanMinutes));
+
+    const auto [from, to] = chart.shownRange();
+    const qint64 span = spanMinutes * 60'000LL;
+    // The newest reading at the right edge, or at the left of the narrowest stretch shown.
+    QVERIFY(to >= last);
+    QVERIFY(to - last <= std::max<qint64>({span / 100, (last - first) / 10 + 2'000,
+                                           TemperatureChart::kNarrowest.count()}));
+    if (span == 0 || last - first <= span * 8 / 10) {
+        // Not filled yet: every reading in view, with a little room either side.
+        QVERIFY(from < first);
+        QVERIFY(first - from <= (last - first) / 10 + 2'000);
+        QVERIFY(to - from <=
+                std::max<qint64>((last - first) * 13 / 10, TemperatureChart::kNarrowest.count() + 4'000));
+    } else {
+        QCOMPARE(to - from, span);
+    }
+
+    const auto* axis = qobject_cast<QValueAxis*>(view.chart()->axes(Qt::Vertical).first());
+    const double step = (axis->max() - axis->min()) / (axis->tickCount() - 1);
+    const double power = std::pow(10.0, std::floor(std::log10(step) + 1e-9));
+    const double mantissa = step / power;
+    QVERIFY2(std::abs(mantissa - 1) < 1e-6 || std::abs(mantissa - 2) < 1e-6 || std::abs(mantissa - 5) < 1e-6,
+             qPrintable(QStringLiteral("a step of %1 °C").arg(step)));
+    QVERIFY(axis->tickCount() - 1 <= 9);
+    QVERIFY(axis->min() <= low && axis->max() >= high);
+    // The lines fill the height: not a flat line in the middle of a scale ten times too wide.
+    QVERIFY2(
+        axis->max() - axis->min() <= std::max((high - low) * 2.5, 0.75),
+        qPrintable(
+            QStringLiteral("%1 to %2 °C for %3 to %4").arg(axis->min()).arg(axis->max()).arg(low).arg(high)));
 }
 
 void MonitorTest::exportWritesWhatTheChartShowsAsTheLogDoes()
