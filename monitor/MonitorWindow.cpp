@@ -13,7 +13,6 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QHeaderView>
 #include <QPainter>
 #include <QSaveFile>
 #include <QSerialPortInfo>
@@ -31,30 +30,11 @@ namespace {
 constexpr int kDefaultIntervalSeconds = 10;
 constexpr milliseconds kRowsDelay{50};
 constexpr milliseconds kLoadingRedraw{1000};
-constexpr double kRoomToSpare = 1.05; // over a log's length guessed from its beginning
-constexpr int kRowPadding = 8;        // pixels above and below a row's text
 constexpr int kMostTablePercent = 45; // of the height the chart and the table share
-constexpr qsizetype kExportChunk = 1024 * 1024;
-// The local offset is looked up once for each quarter of an hour, the finest step zones change by.
-constexpr qint64 kOffsetBucketMs = 15 * 60 * 1000;
-
-enum Column { SensorColumn, LastColumn, ReplyColumn, MinColumn, MaxColumn, MeanColumn, TimeColumn };
-
-QString clock(qint64 ms)
-{
-    const QDateTime time = QDateTime::fromMSecsSinceEpoch(ms);
-    return time.date() == QDate::currentDate() ? time.toString(QStringLiteral("HH:mm:ss"))
-                                               : QLocale().toString(time, QStringLiteral("dd/MM HH:mm:ss"));
-}
 
 QString clock(const QDateTime& time)
 {
-    return time.isValid() ? clock(time.toMSecsSinceEpoch()) : QStringLiteral("—");
-}
-
-QString celsius(double value)
-{
-    return QLocale().toString(value, 'f', 2);
+    return time.isValid() ? shownTime(time.toMSecsSinceEpoch()) : QStringLiteral("—");
 }
 
 } // namespace
@@ -66,14 +46,10 @@ MonitorWindow::MonitorWindow(QWidget* parent) : QMainWindow(parent), ui(std::mak
     ui->settingsButton->setDefaultAction(ui->actionSettings);
     ui->startButton->setDefaultAction(ui->actionStart);
     ui->followButton->setDefaultAction(ui->actionFollow);
-    // The reply takes the width the numbers leave.
-    QHeaderView* header = ui->table->horizontalHeader();
-    header->setSectionResizeMode(QHeaderView::ResizeToContents);
-    header->setSectionResizeMode(ReplyColumn, QHeaderView::Stretch);
-    ui->table->verticalHeader()->setDefaultSectionSize(ui->table->fontMetrics().lineSpacing() + kRowPadding);
+    table_ = std::make_unique<SensorTable>(*ui->table);
     ui->splitter->setStretchFactor(0, 1);
     ui->splitter->setStretchFactor(1, 0);
-    chart_ = std::make_unique<TemperatureChart>(store_, *ui->chartView);
+    chart_ = std::make_unique<TemperatureChart>(history_.store(), *ui->chartView);
     fillSpans();
     fillPorts();
 
@@ -89,6 +65,18 @@ MonitorWindow::MonitorWindow(QWidget* parent) : QMainWindow(parent), ui(std::mak
     connect(chart_.get(), &TemperatureChart::followingChanged, ui->actionFollow, &QAction::setChecked);
     connect(ui->windowCombo, &QComboBox::currentIndexChanged, this, &MonitorWindow::onSpanChosen);
 
+    connect(&history_, &ReadingHistory::logProgressed, this, &MonitorWindow::onLogProgressed);
+    connect(&history_, &ReadingHistory::logCaughtUp, this, [this] {
+        showHistory();
+        emit logCaughtUp();
+    });
+    connect(&history_, &ReadingHistory::logFailed, this,
+            [this](const QString& message) { noteError(message); });
+    connect(&history_, &ReadingHistory::logRestarted, this, [this] {
+        table_->clear();
+        chart_->hideSensors();
+        showHistory();
+    });
     connect(&session_, &SamplingSession::readingTaken, this, &MonitorWindow::addReading);
     connect(&session_, &SamplingSession::roundFinished, this, &MonitorWindow::onRoundFinished);
     connect(&session_, &SamplingSession::troubleStarted, this, &MonitorWindow::onTrouble);
@@ -236,7 +224,6 @@ void MonitorWindow::setRunning(bool running)
             noteError(tr("Type or choose the board's port in the Port field, then press Start."));
             return;
         }
-        closeLog();
         forgetReadings();
         chart_->setLive(true);
         for (const int sensor : *sensors)
@@ -269,16 +256,13 @@ void MonitorWindow::setRunning(bool running)
 
 void MonitorWindow::forgetReadings()
 {
-    store_.clear();
-    stats_.clear();
-    nameBytes_ = {};
-    names_ = {};
-    rowSensors_.clear();
-    ui->table->setRowCount(0);
+    history_.clear();
+    table_->clear();
     chart_->hideSensors();
     lastRound_ = nextRound_ = QDateTime();
     inTrouble_ = false;
     chart_->replot();
+    setWindowTitle(tr("Calimbra Monitor"));
 }
 
 void MonitorWindow::recordTo(const QString& path)
@@ -338,45 +322,19 @@ void MonitorWindow::chooseExportFile()
     QApplication::restoreOverrideCursor();
 }
 
-bool MonitorWindow::writeCsv(QIODevice& file) const
-{
-    // What the chart shows: every reading of its lines in its stretch of time, not the decimated
-    // lines, written as the log writes them.
-    QByteArray chunk = logHeader(LogFormat::Csv);
-    bool written = true;
-    qint64 bucket = std::numeric_limits<qint64>::min();
-    int offset = 0;
-    Reading reading;
-    const auto [from, to] = chart_->shownRange();
-    store_.forEachBetween(from, to, chart_->visibleSensors(), [&](int sensor, std::size_t index) {
-        if (!written)
-            return;
-        const qint64 ms = store_.time(sensor, index);
-        if (ms / kOffsetBucketMs != bucket) {
-            bucket = ms / kOffsetBucketMs;
-            offset = QDateTime::fromMSecsSinceEpoch(ms).offsetFromUtc();
-        }
-        reading.time = QDateTime::fromMSecsSinceEpoch(ms, Qt::OffsetFromUTC, offset);
-        reading.sensor = sensor;
-        reading.name = stats_.at(sensor).name;
-        reading.celsius = store_.celsius(sensor, index);
-        reading.text = store_.text(store_.reply(sensor, index));
-        chunk += formatReading(reading, LogFormat::Csv);
-        if (chunk.size() >= kExportChunk) {
-            written = file.write(chunk) == chunk.size();
-            chunk.clear();
-        }
-    });
-    return written && file.write(chunk) == chunk.size();
-}
-
 void MonitorWindow::exportTo(const QString& path)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
     bool saved = false;
     if (suffix == QLatin1String("csv")) {
         QSaveFile file(path);
-        saved = file.open(QIODevice::WriteOnly) && writeCsv(file) && file.commit();
+        // What the chart shows: every reading of its lines in its stretch of time, not the decimated
+        // lines, written as the log writes them.
+        const auto [from, to] = chart_->shownRange();
+        saved = file.open(QIODevice::WriteOnly) &&
+                history_.store().writeLog(file, LogFormat::Csv, from, to, chart_->visibleSensors(),
+                                          [this](int sensor) { return history_.stats().at(sensor).name; }) &&
+                file.commit();
     } else if (suffix == QLatin1String("svg")) {
         QSvgGenerator svg;
         svg.setFileName(path);
@@ -405,86 +363,35 @@ void MonitorWindow::openLog(const QString& path)
 {
     if (session_.isRunning())
         setRunning(false);
-    closeLog();
     forgetReadings();
     lastError_.clear();
     chart_->setLive(false);
-    log_ = std::make_unique<LogReader>(path, [this](const LogRecord& record) { takeLogRecord(record); });
-    connect(log_.get(), &LogReader::progress, this, &MonitorWindow::onLogProgress);
-    connect(log_.get(), &LogReader::caughtUp, this, &MonitorWindow::onLogCaughtUp);
-    connect(log_.get(), &LogReader::failed, this, [this](const QString& message) { noteError(message); });
-    connect(log_.get(), &LogReader::restarted, this, [this] {
-        forgetReadings();
-        updateStatus();
-    });
-    logPercent_ = 0;
     sinceLogShown_.invalidate();
     // A log is looked at whole first; Show picks a stretch of it.
     ui->windowCombo->setCurrentIndex(std::max(0, ui->windowCombo->findData(0)));
     chart_->setFollowing(true);
     setWindowTitle(tr("%1 — Calimbra Monitor").arg(QFileInfo(path).fileName()));
-    log_->start();
+    history_.openLog(path);
     updateStatus();
 }
 
-void MonitorWindow::closeLog()
+void MonitorWindow::showHistory()
 {
-    if (!log_)
-        return;
-    log_.reset();
-    logPercent_ = -1;
-    setWindowTitle(tr("Calimbra Monitor"));
+    for (const int sensor : history_.stats().seen())
+        showSensor(sensor);
+    replot();
+    updateStatus();
 }
 
-void MonitorWindow::takeLogRecord(const LogRecord& record)
+void MonitorWindow::onLogProgressed()
 {
-    const auto slot = static_cast<std::size_t>(record.sensor - 1);
-    if (!record.name.isEmpty() && record.name != nameBytes_.at(slot)) {
-        nameBytes_.at(slot) = record.name.toByteArray();
-        names_.at(slot) = QString::fromUtf8(record.name);
-    }
-    const std::size_t count = store_.size(record.sensor);
-    const ReadingStore::TextId reply =
-        store_.intern(record.reply, count > 0 ? store_.reply(record.sensor, count - 1) : 0);
-    store_.append(record.sensor, record.time.ms, record.celsius, reply);
-    stats_.take(record.sensor, record.time.ms, record.celsius, record.error, store_.text(reply),
-                record.name.isEmpty() ? QString() : names_.at(slot),
-                record.roundStart ? record.roundStart->ms : 0);
-    dirtyRows_.set(slot);
-}
-
-void MonitorWindow::onLogProgress(qint64 done, qint64 total)
-{
-    const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 100;
-    if (percent == logPercent_)
-        return;
-    if (logPercent_ == 0 && done < total) {
-        // The first slice tells how many readings of each sensor the whole log holds.
-        const double growth = static_cast<double>(total) / static_cast<double>(done) * kRoomToSpare;
-        for (const int sensor : stats_.seen())
-            store_.reserve(sensor,
-                           static_cast<std::size_t>(static_cast<double>(store_.size(sensor)) * growth));
-    }
-    logPercent_ = percent;
     updateStatus();
     // A long log shows as it is read, but drawing it afresh after every slice would take longer
     // than reading it.
     if (sinceLogShown_.isValid() && sinceLogShown_.elapsed() < kLoadingRedraw.count())
         return;
     sinceLogShown_.start();
-    for (const int sensor : stats_.seen())
-        showSensor(sensor);
-    replot();
-}
-
-void MonitorWindow::onLogCaughtUp()
-{
-    logPercent_ = -1;
-    for (const int sensor : stats_.seen())
-        showSensor(sensor);
-    replot();
-    updateStatus();
-    emit logCaughtUp();
+    showHistory();
 }
 
 void MonitorWindow::addReading(const Reading& reading)
@@ -499,13 +406,8 @@ void MonitorWindow::addReading(const Reading& reading)
             noteError(error.message(), reading.time);
         }
     }
-    const qint64 ms = reading.time.toMSecsSinceEpoch();
-    const ReadingStore::TextId reply = store_.intern(reading.text);
-    store_.append(reading.sensor, ms, reading.celsius, reply);
-    stats_.take(reading.sensor, ms, reading.celsius, reading.error, store_.text(reply), reading.name,
-                reading.roundStart.isValid() ? reading.roundStart.toMSecsSinceEpoch() : 0);
+    history_.take(reading);
     showSensor(reading.sensor);
-    dirtyRows_.set(static_cast<std::size_t>(reading.sensor - 1));
     if (!rowsTimer_.isActive())
         rowsTimer_.start();
     chart_->scheduleReplot();
@@ -530,7 +432,7 @@ void MonitorWindow::onRoundFinished(const QDateTime& start)
 void MonitorWindow::onTrouble(const QString& message, const QDateTime& when)
 {
     inTrouble_ = true;
-    store_.addBreak(when.toMSecsSinceEpoch());
+    history_.addBreak(when.toMSecsSinceEpoch());
     // The port's own messages end with the monitor's advice already; the board's silence does not.
     const QString retrying = portAdvice().tryAgain;
     noteError(message.endsWith(retrying) ? message
@@ -557,113 +459,36 @@ void MonitorWindow::onNextRound(const QDateTime& when)
 
 void MonitorWindow::showSensor(int sensor)
 {
-    const QString& name = stats_.at(sensor).name;
-    chart_->showSensor(sensor, name);
-    if (rowOf(sensor) >= 0)
+    chart_->showSensor(sensor, history_.stats().at(sensor).name);
+    if (!table_->show(sensor))
         return;
-    const auto at = std::lower_bound(rowSensors_.begin(), rowSensors_.end(), sensor);
-    const int row = static_cast<int>(at - rowSensors_.begin());
-    rowSensors_.insert(at, sensor);
-    ui->table->insertRow(row);
-    for (int column = 0; column < ui->table->columnCount(); ++column)
-        ui->table->setItem(row, column, new QTableWidgetItem);
-    ui->table->item(row, SensorColumn)->setForeground(sensorColour(sensor));
-    for (const int column : {LastColumn, MinColumn, MaxColumn, MeanColumn})
-        ui->table->item(row, column)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
     dirtyRows_.set(static_cast<std::size_t>(sensor - 1));
-    fitTable();
-}
-
-void MonitorWindow::fitTable()
-{
     // Every sensor's row in sight when the window allows, the rest for the chart.
     const QList<int> sizes = ui->splitter->sizes();
     const int shared = sizes.value(0) + sizes.value(1);
     if (shared <= 0)
         return;
-    const QTableWidget& table = *ui->table;
-    const int wanted = table.horizontalHeader()->height() + 2 * table.frameWidth() +
-                       table.rowCount() * table.verticalHeader()->defaultSectionSize();
-    const int height = std::min(wanted, shared * kMostTablePercent / 100);
+    const int height = std::min(table_->wholeHeight(), shared * kMostTablePercent / 100);
     ui->splitter->setSizes({shared - height, height});
-}
-
-int MonitorWindow::rowOf(int sensor) const
-{
-    return static_cast<int>(rowSensors_.indexOf(sensor));
 }
 
 void MonitorWindow::updateDirtyRows()
 {
     rowsTimer_.stop();
+    const bool live = !history_.log();
+    dirtyRows_ |= history_.takeChanged();
     for (int sensor = 1; sensor <= board::kMaxSensors; ++sensor) {
-        if (dirtyRows_.test(static_cast<std::size_t>(sensor - 1)))
-            updateRow(sensor);
+        if (!dirtyRows_.test(static_cast<std::size_t>(sensor - 1)))
+            continue;
+        const SensorStats::Sensor& stats = history_.stats().at(sensor);
+        if (stats.seen())
+            chart_->showSensor(sensor, stats.name); // under its name, once it has one
+        const bool missing = live && stats.seen() &&
+                             (inTrouble_ || (lastRound_.isValid() && stats.roundMs > 0 &&
+                                             stats.roundMs < lastRound_.toMSecsSinceEpoch()));
+        table_->update(sensor, stats, missing);
     }
     dirtyRows_.reset();
-}
-
-void MonitorWindow::updateRow(int sensor)
-{
-    const int row = rowOf(sensor);
-    if (row < 0)
-        return;
-    const SensorStats::Sensor& stats = stats_.at(sensor);
-    chart_->showSensor(sensor, stats.name);
-    const bool live = !log_;
-    const bool missing = live && stats.seen() &&
-                         (inTrouble_ || (lastRound_.isValid() && stats.roundMs > 0 &&
-                                         stats.roundMs < lastRound_.toMSecsSinceEpoch()));
-    QString last;
-    if (stats.celsius) {
-        last = celsius(*stats.celsius);
-    } else if (stats.seen()) {
-        switch (stats.error.value_or(stats.reply.isEmpty() ? ReadError::Timeout : ReadError::NoValue)) {
-        case ReadError::Timeout:
-            last = tr("no reply");
-            break;
-        case ReadError::Garbled:
-            last = tr("garbled");
-            break;
-        case ReadError::NoValue:
-            last = tr("no value");
-            break;
-        case ReadError::PowerOn:
-            last = tr("85 °C at power-on");
-            break;
-        case ReadError::Disconnected:
-            last = tr("disconnected");
-            break;
-        }
-    }
-    const auto mean = stats.mean();
-    const bool faint = missing || (stats.seen() && !stats.celsius);
-    const std::array<QString, TimeColumn + 1> cells = {
-        stats.name.isEmpty() ? QStringLiteral("S%1").arg(sensor)
-                             : QStringLiteral("S%1 %2").arg(sensor).arg(stats.name),
-        last,
-        stats.reply.isEmpty() && stats.seen() ? tr("(no reply)") : printable(stats.reply),
-        stats.values ? celsius(stats.min) : QString(),
-        stats.values ? celsius(stats.max) : QString(),
-        mean ? celsius(*mean) : QString(),
-        !stats.seen() ? QString()
-        : missing     ? tr("%1 — not answering").arg(clock(stats.ms))
-                      : clock(stats.ms),
-    };
-    // Each change of a cell lays out the table's columns again: only what changed is set.
-    for (int column = SensorColumn; column <= TimeColumn; ++column) {
-        QTableWidgetItem* item = ui->table->item(row, column);
-        const QString& text = cells.at(static_cast<std::size_t>(column));
-        if (item->text() != text)
-            item->setText(text);
-        if (column == SensorColumn || item->font().italic() == faint)
-            continue;
-        QFont font = item->font();
-        font.setItalic(faint);
-        item->setFont(font);
-        item->setForeground(faint ? palette().color(QPalette::Disabled, QPalette::Text)
-                                  : palette().color(QPalette::Text));
-    }
 }
 
 void MonitorWindow::updateStatus()
@@ -673,19 +498,18 @@ void MonitorWindow::updateStatus()
         parts << tr("Reading %1 every %2 s").arg(port_.portName()).arg(ui->intervalSpin->value());
         parts << tr("last round %1").arg(clock(lastRound_));
         parts << (inTrouble_ ? tr("retrying by itself") : tr("next round %1").arg(clock(nextRound_)));
-    } else if (log_) {
-        const QString file = QDir::toNativeSeparators(log_->path());
-        const qint64 readings = log_->parser().readings();
-        if (logPercent_ >= 0 && !log_->isCaughtUp()) {
-            parts << tr("Reading %1: %2 %").arg(file).arg(logPercent_);
-        } else if (const auto first = store_.firstTime()) {
+    } else if (const LogReader* log = history_.log()) {
+        const QString file = QDir::toNativeSeparators(log->path());
+        if (const auto percent = history_.loadingPercent()) {
+            parts << tr("Reading %1: %2 %").arg(file).arg(*percent);
+        } else if (const auto first = history_.store().firstTime()) {
             parts << tr("%1: readings from %2 to %3, %4 in all, followed as it grows")
-                         .arg(file, clock(*first), clock(*store_.lastTime()))
-                         .arg(readings);
+                         .arg(file, shownTime(*first), shownTime(*history_.store().lastTime()))
+                         .arg(log->parser().readings());
         } else {
             parts << tr("%1 holds no readings yet; they are shown as they are written").arg(file);
         }
-        if (const QString skipped = log_->skippedLinesMessage(); !skipped.isEmpty())
+        if (const QString skipped = log->skippedLinesMessage(); !skipped.isEmpty())
             parts << skipped;
     } else {
         parts << tr("Stopped");
@@ -701,9 +525,9 @@ void MonitorWindow::updateStatus()
     ui->statusLabel->setText(parts.join(QStringLiteral(" · ")));
 
     QStringList summary;
-    for (const int sensor : stats_.seen()) {
-        if (const auto value = stats_.at(sensor).celsius)
-            summary << tr("S%1 %2 °C").arg(sensor).arg(celsius(*value));
+    for (const int sensor : history_.stats().seen()) {
+        if (const auto value = history_.stats().at(sensor).celsius)
+            summary << tr("S%1 %2 °C").arg(sensor).arg(shownCelsius(*value));
     }
     ui->chartView->setAccessibleDescription(summary.isEmpty() ? tr("No readings yet")
                                                               : summary.join(QStringLiteral(", ")));

@@ -2,11 +2,11 @@
 #pragma once
 
 #include "BoardConversation.h"
-#include "LogReader.h"
+#include "ReadingHistory.h"
 #include "ReadingLog.h"
-#include "ReadingStore.h"
 #include "SamplingSession.h"
 #include "SensorStats.h"
+#include "SensorTable.h"
 #include "TComPort.h"
 #include "TemperatureChart.h"
 
@@ -17,8 +17,6 @@
 #include <array>
 #include <bitset>
 #include <memory>
-
-class QIODevice;
 
 namespace Ui {
 class MonitorWindow;
@@ -38,12 +36,12 @@ public:
     ~MonitorWindow() override;
 
     void usePort(const QString& name);
-    [[nodiscard]] const ReadingStore& store() const { return store_; }
-    [[nodiscard]] const SensorStats& stats() const { return stats_; }
+    [[nodiscard]] const ReadingStore& store() const { return history_.store(); }
+    [[nodiscard]] const SensorStats& stats() const { return history_.stats(); }
     [[nodiscard]] SamplingSession& session() { return session_; }
     [[nodiscard]] TemperatureChart& chart() { return *chart_; }
     // The log opened, while one is.
-    [[nodiscard]] const LogReader* log() const { return log_.get(); }
+    [[nodiscard]] const LogReader* log() const { return history_.log(); }
     // Without the file dialogs, for scripts and tests.
     void recordTo(const QString& path);
     void exportTo(const QString& path);
@@ -74,11 +72,8 @@ private:
     void onSpanChosen();
 
     void forgetReadings();
-    void closeLog();
-    void takeLogRecord(const LogRecord& record);
-    void onLogProgress(qint64 done, qint64 total);
-    void onLogCaughtUp();
-    [[nodiscard]] bool writeCsv(QIODevice& file) const;
+    void onLogProgressed();
+    void showHistory();
 
     void onRoundFinished(const QDateTime& start);
     void onTrouble(const QString& message, const QDateTime& when);
@@ -87,9 +82,6 @@ private:
     void noteError(const QString& message, const QDateTime& when = QDateTime::currentDateTime());
 
     void showSensor(int sensor);
-    void fitTable();
-    [[nodiscard]] int rowOf(int sensor) const;
-    void updateRow(int sensor);
     void updateDirtyRows();
     void updateStatus();
 
@@ -97,20 +89,14 @@ private:
     TComPort port_;
     BoardConversation conversation_{port_};
     SamplingSession session_{conversation_};
-    ReadingStore store_;
-    SensorStats stats_;
+    ReadingHistory history_;
     std::unique_ptr<TemperatureChart> chart_;
     std::unique_ptr<LogFile> record_;
-    std::unique_ptr<LogReader> log_;
     QString lastFolder_;
 
-    QList<int> rowSensors_; // the sensor of each table row, in order
+    std::unique_ptr<SensorTable> table_;
     std::bitset<board::kMaxSensors> dirtyRows_;
     QTimer rowsTimer_;
-    // A log's names arrive as bytes on every line; each is made a text once.
-    std::array<QByteArray, board::kMaxSensors> nameBytes_;
-    std::array<QString, board::kMaxSensors> names_;
-    int logPercent_ = -1;
     QElapsedTimer sinceLogShown_;
 
     QDateTime lastRound_;

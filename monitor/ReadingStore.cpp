@@ -1,12 +1,22 @@
 // SPDX-License-Identifier: MIT
 #include "ReadingStore.h"
 
+#include <QDateTime>
+#include <QIODevice>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <numeric>
 
 namespace calimbra {
+namespace {
+
+constexpr qsizetype kWriteChunk = 1024 * 1024;
+// The local offset is looked up once for each quarter of an hour, the finest step zones change by.
+constexpr qint64 kOffsetBucketMs = 15 * 60 * 1000;
+
+} // namespace
 
 ReadingStore::ReadingStore()
 {
@@ -212,6 +222,37 @@ void ReadingStore::forEachBetween(qint64 from, qint64 to, const QList<int>& sens
         if (++next->at == next->end)
             cursors.erase(next);
     }
+}
+
+bool ReadingStore::writeLog(QIODevice& out, LogFormat format, qint64 from, qint64 to,
+                            const QList<int>& sensors, const std::function<QString(int)>& nameOf) const
+{
+    QByteArray chunk = logHeader(format);
+    bool written = true;
+    qint64 bucket = std::numeric_limits<qint64>::min();
+    int offset = 0;
+    Reading reading;
+    forEachBetween(from, to, sensors, [&](int sensor, std::size_t index) {
+        if (!written)
+            return;
+        const qint64 ms = time(sensor, index);
+        if (ms / kOffsetBucketMs != bucket) {
+            bucket = ms / kOffsetBucketMs;
+            offset = QDateTime::fromMSecsSinceEpoch(ms).offsetFromUtc();
+        }
+        // In local time with its offset, as the logger writes it.
+        reading.time = QDateTime::fromMSecsSinceEpoch(ms, Qt::OffsetFromUTC, offset);
+        reading.sensor = sensor;
+        reading.name = nameOf(sensor);
+        reading.celsius = celsius(sensor, index);
+        reading.text = text(reply(sensor, index));
+        chunk += formatReading(reading, format);
+        if (chunk.size() >= kWriteChunk) {
+            written = out.write(chunk) == chunk.size();
+            chunk.clear();
+        }
+    });
+    return written && out.write(chunk) == chunk.size();
 }
 
 QList<QList<QPointF>> ReadingStore::decimated(int sensor, qint64 from, qint64 to, int columns) const

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "BoardProtocol.h"
+#include "ReadingLog.h"
 
 #include <QByteArrayView>
 #include <QList>
@@ -19,6 +20,8 @@
 #include <unordered_map>
 #include <utility>
 #include <vector>
+
+class QIODevice;
 
 namespace calimbra {
 
@@ -73,6 +76,11 @@ public:
     // The readings of these sensors in [from, to], in time order across sensors, as a log has them.
     void forEachBetween(qint64 from, qint64 to, const QList<int>& sensors,
                         const std::function<void(int sensor, std::size_t index)>& visit) const;
+
+    // Those readings written as the log writes them, header first; false when a write fails.
+    [[nodiscard]] bool writeLog(QIODevice& out, LogFormat format, qint64 from, qint64 to,
+                                const QList<int>& sensors,
+                                const std::function<QString(int sensor)>& nameOf) const;
 
     // The readings in [from, to] reduced to at most two points a column, split into runs that no
     // break and no reading without a value interrupts; x is milliseconds since the epoch.

@@ -409,6 +409,11 @@ void MonitorTest::openingALog()
     const auto* label = window.findChild<QLabel*>(QStringLiteral("statusLabel"));
     QTRY_VERIFY_WITH_TIMEOUT(label->text().contains(status), 5000);
     QCOMPARE(tableRows(window), rows);
+    // The legend has an entry for the sensors of the table, and for no other.
+    QList<int> sensors;
+    for (const QString& row : rows)
+        sensors << row.mid(1, 1).toInt();
+    QCOMPARE(window.chart().visibleSensors(), sensors);
 }
 
 void MonitorTest::aLogGrowingWhileOpenIsFollowed()
