@@ -59,6 +59,8 @@ echo "Metrics scrape..." >&2
 "$build/bench/bench_metrics" 2000 2>/dev/null >>"$rows"
 echo "Outbox: ${QUEUED:-100000} readings queued and drained..." >&2
 "$build/bench/bench_outbox" "${QUEUED:-100000}" 2>/dev/null >>"$rows"
+echo "Monitor reading back a week-long log..." >&2
+"$build/bench/bench_monitor_log" 7 2>/dev/null >>"$rows"
 echo "Receive step..." >&2
 "$build/bench/bench_receivestep" --benchmark_repetitions=10 --benchmark_min_time=0.2 2>/dev/null >>"$rows"
 

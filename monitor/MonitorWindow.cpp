@@ -3,25 +3,22 @@
 
 #include "ComSetupDialog.h"
 #include "Error.h"
+#include "PortAdvice.h"
+#include "Text.h"
 #include "ui_MonitorWindow.h"
 
-#include <QChart>
+#include <QApplication>
 #include <QChartView>
 #include <QCloseEvent>
-#include <QDateTimeAxis>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QLegendMarker>
-#include <QLineSeries>
 #include <QPainter>
 #include <QSaveFile>
 #include <QSerialPortInfo>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QSvgGenerator>
-#include <QValueAxis>
 
 #include <cmath>
 
@@ -30,21 +27,14 @@ using namespace std::chrono;
 namespace calimbra {
 namespace {
 
-constexpr std::array<qint64, 4> kWindowMs = {10 * 60 * 1000, 60 * 60 * 1000, 24 * 60 * 60 * 1000, 0};
-
-// Nine colours told apart by most eyes, and in grey print.
-const std::array<QColor, board::kMaxSensors> kColours = {
-    QColor(0x1f77b4), QColor(0xd62728), QColor(0x2ca02c), QColor(0xff7f0e), QColor(0x9467bd),
-    QColor(0x8c564b), QColor(0xe377c2), QColor(0x17becf), QColor(0x7f7f7f)};
+constexpr int kDefaultIntervalSeconds = 10;
+constexpr milliseconds kRowsDelay{50};
+constexpr milliseconds kLoadingRedraw{1000};
+constexpr int kMostTablePercent = 45; // of the height the chart and the table share
 
 QString clock(const QDateTime& time)
 {
-    return time.isValid() ? time.toLocalTime().toString(QStringLiteral("HH:mm:ss")) : QStringLiteral("—");
-}
-
-QString celsius(double value)
-{
-    return QLocale().toString(value, 'f', 2);
+    return time.isValid() ? shownTime(time.toMSecsSinceEpoch()) : QStringLiteral("—");
 }
 
 } // namespace
@@ -56,25 +46,37 @@ MonitorWindow::MonitorWindow(QWidget* parent) : QMainWindow(parent), ui(std::mak
     ui->settingsButton->setDefaultAction(ui->actionSettings);
     ui->startButton->setDefaultAction(ui->actionStart);
     ui->followButton->setDefaultAction(ui->actionFollow);
-    for (int row = 0; row < board::kMaxSensors; ++row) {
-        for (int column = 0; column < ui->table->columnCount(); ++column)
-            ui->table->setItem(row, column, new QTableWidgetItem);
-        ui->table->item(row, 0)->setText(QStringLiteral("S%1").arg(row + 1));
-        ui->table->item(row, 0)->setForeground(kColours.at(static_cast<std::size_t>(row)));
-    }
-    ui->table->resizeColumnsToContents();
-    buildChart();
+    table_ = std::make_unique<SensorTable>(*ui->table);
+    ui->splitter->setStretchFactor(0, 1);
+    ui->splitter->setStretchFactor(1, 0);
+    chart_ = std::make_unique<TemperatureChart>(history_.store(), *ui->chartView);
+    fillSpans();
     fillPorts();
 
-    replotTimer_.setSingleShot(true);
-    connect(&replotTimer_, &QTimer::timeout, this, &MonitorWindow::replot);
+    rowsTimer_.setSingleShot(true);
+    rowsTimer_.setInterval(kRowsDelay);
+    connect(&rowsTimer_, &QTimer::timeout, this, &MonitorWindow::updateDirtyRows);
     connect(ui->actionStart, &QAction::triggered, this, &MonitorWindow::startOrStop);
     connect(ui->actionSettings, &QAction::triggered, this, &MonitorWindow::showSettingsDialog);
+    connect(ui->actionOpenLog, &QAction::triggered, this, &MonitorWindow::chooseLogFile);
     connect(ui->actionRecord, &QAction::triggered, this, &MonitorWindow::chooseRecordFile);
     connect(ui->actionExport, &QAction::triggered, this, &MonitorWindow::chooseExportFile);
-    connect(ui->actionFollow, &QAction::triggered, this, &MonitorWindow::setFollowing);
-    connect(ui->windowCombo, &QComboBox::currentIndexChanged, this, [this] { setFollowing(true); });
+    connect(ui->actionFollow, &QAction::triggered, chart_.get(), &TemperatureChart::setFollowing);
+    connect(chart_.get(), &TemperatureChart::followingChanged, ui->actionFollow, &QAction::setChecked);
+    connect(ui->windowCombo, &QComboBox::currentIndexChanged, this, &MonitorWindow::onSpanChosen);
 
+    connect(&history_, &ReadingHistory::logProgressed, this, &MonitorWindow::onLogProgressed);
+    connect(&history_, &ReadingHistory::logCaughtUp, this, [this] {
+        showHistory();
+        emit logCaughtUp();
+    });
+    connect(&history_, &ReadingHistory::logFailed, this,
+            [this](const QString& message) { noteError(message); });
+    connect(&history_, &ReadingHistory::logRestarted, this, [this] {
+        table_->clear();
+        chart_->hideSensors();
+        showHistory();
+    });
     connect(&session_, &SamplingSession::readingTaken, this, &MonitorWindow::addReading);
     connect(&session_, &SamplingSession::roundFinished, this, &MonitorWindow::onRoundFinished);
     connect(&session_, &SamplingSession::troubleStarted, this, &MonitorWindow::onTrouble);
@@ -83,55 +85,28 @@ MonitorWindow::MonitorWindow(QWidget* parent) : QMainWindow(parent), ui(std::mak
     connect(&session_, &SamplingSession::finished, this, [this] { setRunning(false); });
 
     loadSettings();
+    onSpanChosen();
+    updateStatus();
 }
 
 MonitorWindow::~MonitorWindow() = default;
 
-void MonitorWindow::buildChart()
+void MonitorWindow::fillSpans()
 {
-    chart_ = new QChart;
-    chart_->setAnimationOptions(QChart::NoAnimation);
-    chart_->legend()->setAlignment(Qt::AlignRight);
-    timeAxis_ = new QDateTimeAxis(chart_);
-    timeAxis_->setFormat(QStringLiteral("HH:mm"));
-    timeAxis_->setTitleText(tr("Local time"));
-    valueAxis_ = new QValueAxis(chart_);
-    valueAxis_->setTitleText(tr("°C"));
-    chart_->addAxis(timeAxis_, Qt::AlignBottom);
-    chart_->addAxis(valueAxis_, Qt::AlignLeft);
-    for (int sensor = 1; sensor <= board::kMaxSensors; ++sensor) {
-        auto* line = new QLineSeries(chart_);
-        line->setName(QStringLiteral("S%1").arg(sensor));
-        line->setColor(kColours.at(static_cast<std::size_t>(sensor - 1)));
-        chart_->addSeries(line);
-        line->attachAxis(timeAxis_);
-        line->attachAxis(valueAxis_);
-        lines_.at(static_cast<std::size_t>(sensor - 1)) << line;
-        // The legend entry shows and hides the sensor's line; a struck-through entry is hidden.
-        const auto markers = chart_->legend()->markers(line);
-        for (QLegendMarker* marker : markers) {
-            connect(marker, &QLegendMarker::clicked, this, [this, sensor, marker] {
-                bool& hidden = hidden_.at(static_cast<std::size_t>(sensor - 1));
-                hidden = !hidden;
-                QFont font = marker->font();
-                font.setStrikeOut(hidden);
-                marker->setFont(font);
-                for (QLineSeries* part : lines_.at(static_cast<std::size_t>(sensor - 1)))
-                    part->setVisible(!hidden);
-                marker->setVisible(true);
-            });
-        }
-    }
-    ui->chartView->setChart(chart_);
-    // Dragging picks a stretch of time to look at; the view then stays there until followed again.
-    ui->chartView->setRubberBand(QChartView::HorizontalRubberBand);
-    connect(timeAxis_, &QDateTimeAxis::rangeChanged, this, &MonitorWindow::onAxisChanged);
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    settingRange_ = true;
-    timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(now - kWindowMs[0]),
-                        QDateTime::fromMSecsSinceEpoch(now));
-    valueAxis_->setRange(15, 30);
-    settingRange_ = false;
+    const std::array<std::pair<QString, int>, 5> spans = {{
+        {tr("Last 10 minutes"), 10 * 60},
+        {tr("Last hour"), 60 * 60},
+        {tr("Last 24 hours"), 24 * 60 * 60},
+        {tr("Last 7 days"), 7 * 24 * 60 * 60},
+        {tr("All"), 0},
+    }};
+    for (const auto& [text, seconds] : spans)
+        ui->windowCombo->addItem(text, seconds);
+}
+
+void MonitorWindow::onSpanChosen()
+{
+    chart_->setSpan(seconds{ui->windowCombo->currentData().toInt()});
 }
 
 void MonitorWindow::fillPorts()
@@ -164,9 +139,17 @@ void MonitorWindow::loadSettings()
         settings.value(QStringLiteral("port/flowControl"), line.flowControl).toInt());
     port_.setSettings(line);
     ui->portCombo->setEditText(line.portName);
-    ui->intervalSpin->setValue(settings.value(QStringLiteral("interval"), 10).toInt());
+    ui->intervalSpin->setValue(settings.value(QStringLiteral("interval"), kDefaultIntervalSeconds).toInt());
     ui->sensorsEdit->setText(settings.value(QStringLiteral("sensors")).toString());
-    ui->windowCombo->setCurrentIndex(settings.value(QStringLiteral("window"), 0).toInt());
+    // The span is kept in seconds; earlier versions kept the position in the list.
+    const std::array<int, 4> formerSpans = {10 * 60, 60 * 60, 24 * 60 * 60, 0};
+    int span = formerSpans[0];
+    if (settings.contains(QStringLiteral("span")))
+        span = settings.value(QStringLiteral("span")).toInt();
+    else if (const int former = settings.value(QStringLiteral("window"), 0).toInt();
+             former >= 0 && former < 4)
+        span = formerSpans.at(static_cast<std::size_t>(former));
+    ui->windowCombo->setCurrentIndex(std::max(0, ui->windowCombo->findData(span)));
     lastFolder_ = settings
                       .value(QStringLiteral("lastFolder"),
                              QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
@@ -186,7 +169,8 @@ void MonitorWindow::saveSettings() const
     settings.setValue(QStringLiteral("port/flowControl"), line.flowControl);
     settings.setValue(QStringLiteral("interval"), ui->intervalSpin->value());
     settings.setValue(QStringLiteral("sensors"), ui->sensorsEdit->text());
-    settings.setValue(QStringLiteral("window"), ui->windowCombo->currentIndex());
+    settings.setValue(QStringLiteral("span"), ui->windowCombo->currentData().toInt());
+    settings.remove(QStringLiteral("window"));
     settings.setValue(QStringLiteral("lastFolder"), lastFolder_);
     settings.setValue(QStringLiteral("geometry"), saveGeometry());
 }
@@ -210,6 +194,14 @@ void MonitorWindow::showSettingsDialog()
     ui->portCombo->setEditText(dialog.settings().portName);
 }
 
+void MonitorWindow::noteError(const QString& message, const QDateTime& when)
+{
+    lastError_ = message;
+    lastErrorTime_ = when;
+    resumedAt_ = QDateTime();
+    updateStatus();
+}
+
 void MonitorWindow::startOrStop()
 {
     setRunning(!session_.isRunning());
@@ -222,32 +214,55 @@ void MonitorWindow::setRunning(bool running)
     if (running) {
         const auto sensors = sensorList(ui->sensorsEdit->text());
         if (!sensors) {
-            lastError_ = tr("Sensors are numbers from 1 to 9, e.g. 1,3,5-7, or empty for all active ones.");
-            lastErrorTime_ = QDateTime::currentDateTime();
-            updateStatus();
+            noteError(
+                tr("The Sensors field takes sensor numbers from 1 to 9, such as 1,3,5-7, or nothing for "
+                   "every sensor the board reports; correct it and press Start."));
             return;
         }
+        const QString portName = ui->portCombo->currentText().trimmed();
+        if (portName.isEmpty()) {
+            noteError(tr("Type or choose the board's port in the Port field, then press Start."));
+            return;
+        }
+        forgetReadings();
+        chart_->setLive(true);
+        for (const int sensor : *sensors)
+            showSensor(sensor);
+        lastError_.clear();
         port_.Close();
-        port_.setPortName(ui->portCombo->currentText().trimmed());
-        store_.clear();
-        stats_ = {};
-        for (int sensor = 1; sensor <= board::kMaxSensors; ++sensor)
-            updateRow(sensor);
+        port_.setPortName(portName);
         session_.setInterval(seconds{ui->intervalSpin->value()});
         session_.setSensors(*sensors);
         session_.start();
+        chart_->setFollowing(true);
         saveSettings();
     } else {
         session_.stop();
         port_.Close();
         nextRound_ = QDateTime();
+        inTrouble_ = false;
     }
     ui->actionStart->setText(session_.isRunning() ? tr("&Stop") : tr("&Start"));
     for (QWidget* control : {static_cast<QWidget*>(ui->portCombo), static_cast<QWidget*>(ui->intervalSpin),
                              static_cast<QWidget*>(ui->sensorsEdit)})
         control->setEnabled(!session_.isRunning());
     ui->actionSettings->setEnabled(!session_.isRunning());
+    ui->actionOpenLog->setEnabled(!session_.isRunning());
+    for (int sensor = 1; sensor <= board::kMaxSensors; ++sensor)
+        dirtyRows_.set(static_cast<std::size_t>(sensor - 1));
+    updateDirtyRows();
     updateStatus();
+}
+
+void MonitorWindow::forgetReadings()
+{
+    history_.clear();
+    table_->clear();
+    chart_->hideSensors();
+    lastRound_ = nextRound_ = QDateTime();
+    inTrouble_ = false;
+    chart_->replot();
+    setWindowTitle(tr("Calimbra Monitor"));
 }
 
 void MonitorWindow::recordTo(const QString& path)
@@ -261,12 +276,11 @@ void MonitorWindow::recordTo(const QString& path)
     try {
         record_ = std::make_unique<LogFile>(path, LogFormat::Csv);
         ui->actionRecord->setChecked(true);
+        updateStatus();
     } catch (const Error& error) {
         ui->actionRecord->setChecked(false);
-        lastError_ = error.message();
-        lastErrorTime_ = QDateTime::currentDateTime();
+        noteError(error.message());
     }
-    updateStatus();
 }
 
 void MonitorWindow::chooseRecordFile(bool checked)
@@ -283,6 +297,16 @@ void MonitorWindow::chooseRecordFile(bool checked)
     recordTo(path);
 }
 
+void MonitorWindow::chooseLogFile()
+{
+    const QString path = QFileDialog::getOpenFileName(
+        this, tr("Open a log"), lastFolder_, tr("Logs (*.csv *.jsonl *.json *.log *.txt);;All files (*)"));
+    if (path.isEmpty())
+        return;
+    lastFolder_ = QFileInfo(path).absolutePath();
+    openLog(path);
+}
+
 void MonitorWindow::chooseExportFile()
 {
     QString filter;
@@ -292,7 +316,10 @@ void MonitorWindow::chooseExportFile()
     if (path.isEmpty())
         return;
     lastFolder_ = QFileInfo(path).absolutePath();
+    // A long stretch takes seconds to write.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
     exportTo(path);
+    QApplication::restoreOverrideCursor();
 }
 
 void MonitorWindow::exportTo(const QString& path)
@@ -300,25 +327,14 @@ void MonitorWindow::exportTo(const QString& path)
     const QString suffix = QFileInfo(path).suffix().toLower();
     bool saved = false;
     if (suffix == QLatin1String("csv")) {
-        // What the chart shows: every reading in its time window, not the decimated lines.
-        const qint64 from = timeAxis_->min().toMSecsSinceEpoch();
-        const qint64 to = timeAxis_->max().toMSecsSinceEpoch();
         QSaveFile file(path);
-        if (file.open(QIODevice::WriteOnly)) {
-            file.write("time,sensor,celsius\n");
-            for (int sensor = 1; sensor <= board::kMaxSensors; ++sensor) {
-                for (const auto& point : store_.points(sensor)) {
-                    if (point.ms < from || point.ms > to)
-                        continue;
-                    const QDateTime time = QDateTime::fromMSecsSinceEpoch(point.ms);
-                    file.write(
-                        time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODateWithMs).toUtf8() +
-                        ',' + QByteArray::number(sensor) + ',' +
-                        QByteArray::number(point.celsius, 'g', QLocale::FloatingPointShortest) + '\n');
-                }
-            }
-            saved = file.commit();
-        }
+        // What the chart shows: every reading of its lines in its stretch of time, not the decimated
+        // lines, written as the log writes them.
+        const auto [from, to] = chart_->shownRange();
+        saved = file.open(QIODevice::WriteOnly) &&
+                history_.store().writeLog(file, LogFormat::Csv, from, to, chart_->visibleSensors(),
+                                          [this](int sensor) { return history_.stats().at(sensor).name; }) &&
+                file.commit();
     } else if (suffix == QLatin1String("svg")) {
         QSvgGenerator svg;
         svg.setFileName(path);
@@ -336,10 +352,46 @@ void MonitorWindow::exportTo(const QString& path)
             path, suffix == QLatin1String("png") || suffix.isEmpty() ? "PNG" : nullptr);
     }
     if (!saved) {
-        lastError_ = tr("Could not save %1.").arg(QDir::toNativeSeparators(path));
-        lastErrorTime_ = QDateTime::currentDateTime();
+        noteError(tr("Could not save %1; choose another folder or free some space, and export again.")
+                      .arg(QDir::toNativeSeparators(path)));
+        return;
     }
     updateStatus();
+}
+
+void MonitorWindow::openLog(const QString& path)
+{
+    if (session_.isRunning())
+        setRunning(false);
+    forgetReadings();
+    lastError_.clear();
+    chart_->setLive(false);
+    sinceLogShown_.invalidate();
+    // A log is looked at whole first; Show picks a stretch of it.
+    ui->windowCombo->setCurrentIndex(std::max(0, ui->windowCombo->findData(0)));
+    chart_->setFollowing(true);
+    setWindowTitle(tr("%1 — Calimbra Monitor").arg(QFileInfo(path).fileName()));
+    history_.openLog(path);
+    updateStatus();
+}
+
+void MonitorWindow::showHistory()
+{
+    for (const int sensor : history_.stats().seen())
+        showSensor(sensor);
+    replot();
+    updateStatus();
+}
+
+void MonitorWindow::onLogProgressed()
+{
+    updateStatus();
+    // A long log shows as it is read, but drawing it afresh after every slice would take longer
+    // than reading it.
+    if (sinceLogShown_.isValid() && sinceLogShown_.elapsed() < kLoadingRedraw.count())
+        return;
+    sinceLogShown_.start();
+    showHistory();
 }
 
 void MonitorWindow::addReading(const Reading& reading)
@@ -351,52 +403,51 @@ void MonitorWindow::addReading(const Reading& reading)
             // A full disk must not stop the chart; the record stops and says why.
             record_.reset();
             ui->actionRecord->setChecked(false);
-            lastError_ = error.message();
-            lastErrorTime_ = reading.time;
+            noteError(error.message(), reading.time);
         }
     }
-    SensorStats& stats = stats_.at(static_cast<std::size_t>(reading.sensor - 1));
-    stats.last = reading.celsius;
-    stats.text = reading.text;
-    stats.time = reading.time;
-    stats.round = reading.roundStart;
-    if (reading.celsius) {
-        const double value = *reading.celsius;
-        stats.min = stats.count == 0 ? value : std::min(stats.min, value);
-        stats.max = stats.count == 0 ? value : std::max(stats.max, value);
-        stats.sum += value;
-        ++stats.count;
-        store_.append(reading.sensor, reading.time.toMSecsSinceEpoch(), value);
-    }
-    updateRow(reading.sensor);
-    scheduleReplot();
+    history_.take(reading);
+    showSensor(reading.sensor);
+    if (!rowsTimer_.isActive())
+        rowsTimer_.start();
+    chart_->scheduleReplot();
+}
+
+void MonitorWindow::replot()
+{
+    chart_->replot();
+    updateDirtyRows();
 }
 
 void MonitorWindow::onRoundFinished(const QDateTime& start)
 {
     lastRound_ = start;
-    ui->table->resizeColumnsToContents();
     // A sensor read before but not in this round has stopped answering; it is marked, not frozen.
     for (int sensor = 1; sensor <= board::kMaxSensors; ++sensor)
-        updateRow(sensor);
+        dirtyRows_.set(static_cast<std::size_t>(sensor - 1));
+    updateDirtyRows();
     updateStatus();
 }
 
 void MonitorWindow::onTrouble(const QString& message, const QDateTime& when)
 {
     inTrouble_ = true;
-    lastError_ = message;
-    lastErrorTime_ = when;
-    store_.addBreak(when.toMSecsSinceEpoch());
+    history_.addBreak(when.toMSecsSinceEpoch());
+    // The port's own messages end with the monitor's advice already; the board's silence does not.
+    const QString retrying = portAdvice().tryAgain;
+    noteError(message.endsWith(retrying) ? message
+                                         : withAdvice(message, tr("The monitor keeps trying by itself.")),
+              when);
     for (int sensor = 1; sensor <= board::kMaxSensors; ++sensor)
-        updateRow(sensor);
-    updateStatus();
-    scheduleReplot();
+        dirtyRows_.set(static_cast<std::size_t>(sensor - 1));
+    updateDirtyRows();
+    chart_->scheduleReplot();
 }
 
-void MonitorWindow::onResumed(const QDateTime&)
+void MonitorWindow::onResumed(const QDateTime& when)
 {
     inTrouble_ = false;
+    resumedAt_ = when;
     updateStatus();
 }
 
@@ -406,142 +457,80 @@ void MonitorWindow::onNextRound(const QDateTime& when)
     updateStatus();
 }
 
-void MonitorWindow::updateRow(int sensor)
+void MonitorWindow::showSensor(int sensor)
 {
-    const int row = sensor - 1;
-    const SensorStats& stats = stats_.at(static_cast<std::size_t>(row));
-    const bool answered = stats.time.isValid();
-    const bool missing = answered && (inTrouble_ || (lastRound_.isValid() && stats.round < lastRound_));
-    ui->table->item(row, 1)->setText(stats.last ? celsius(*stats.last) : QString());
-    ui->table->item(row, 2)->setText(stats.text);
-    ui->table->item(row, 3)->setText(stats.count ? celsius(stats.min) : QString());
-    ui->table->item(row, 4)->setText(stats.count ? celsius(stats.max) : QString());
-    ui->table->item(row, 5)->setText(stats.count ? celsius(stats.sum / static_cast<double>(stats.count))
-                                                 : QString());
-    ui->table->item(row, 6)->setText(!answered ? QString()
-                                     : missing ? tr("%1 — not answering").arg(clock(stats.time))
-                                               : clock(stats.time));
-    for (int column = 1; column < ui->table->columnCount(); ++column) {
-        QTableWidgetItem* item = ui->table->item(row, column);
-        QFont font = item->font();
-        font.setItalic(missing);
-        item->setFont(font);
-        item->setForeground(missing ? palette().color(QPalette::Disabled, QPalette::Text)
-                                    : palette().color(QPalette::Text));
+    chart_->showSensor(sensor, history_.stats().at(sensor).name);
+    if (!table_->show(sensor))
+        return;
+    dirtyRows_.set(static_cast<std::size_t>(sensor - 1));
+    // Every sensor's row in sight when the window allows, the rest for the chart.
+    const QList<int> sizes = ui->splitter->sizes();
+    const int shared = sizes.value(0) + sizes.value(1);
+    if (shared <= 0)
+        return;
+    const int height = std::min(table_->wholeHeight(), shared * kMostTablePercent / 100);
+    ui->splitter->setSizes({shared - height, height});
+}
+
+void MonitorWindow::updateDirtyRows()
+{
+    rowsTimer_.stop();
+    const bool live = !history_.log();
+    dirtyRows_ |= history_.takeChanged();
+    for (int sensor = 1; sensor <= board::kMaxSensors; ++sensor) {
+        if (!dirtyRows_.test(static_cast<std::size_t>(sensor - 1)))
+            continue;
+        const SensorStats::Sensor& stats = history_.stats().at(sensor);
+        if (stats.seen())
+            chart_->showSensor(sensor, stats.name); // under its name, once it has one
+        const bool missing = live && stats.seen() &&
+                             (inTrouble_ || (lastRound_.isValid() && stats.roundMs > 0 &&
+                                             stats.roundMs < lastRound_.toMSecsSinceEpoch()));
+        table_->update(sensor, stats, missing);
     }
+    dirtyRows_.reset();
 }
 
 void MonitorWindow::updateStatus()
 {
     QStringList parts;
-    parts << (session_.isRunning()
-                  ? tr("Reading %1 every %2 s").arg(port_.portName()).arg(ui->intervalSpin->value())
-                  : tr("Stopped"));
-    parts << tr("last round %1").arg(clock(lastRound_));
-    if (session_.isRunning())
-        parts << tr("next round %1").arg(clock(nextRound_));
+    if (session_.isRunning()) {
+        parts << tr("Reading %1 every %2 s").arg(port_.portName()).arg(ui->intervalSpin->value());
+        parts << tr("last round %1").arg(clock(lastRound_));
+        parts << (inTrouble_ ? tr("retrying by itself") : tr("next round %1").arg(clock(nextRound_)));
+    } else if (const LogReader* log = history_.log()) {
+        const QString file = QDir::toNativeSeparators(log->path());
+        if (const auto percent = history_.loadingPercent()) {
+            parts << tr("Reading %1: %2 %").arg(file).arg(*percent);
+        } else if (const auto first = history_.store().firstTime()) {
+            parts << tr("%1: readings from %2 to %3, %4 in all, followed as it grows")
+                         .arg(file, shownTime(*first), shownTime(*history_.store().lastTime()))
+                         .arg(log->parser().readings());
+        } else {
+            parts << tr("%1 holds no readings yet; they are shown as they are written").arg(file);
+        }
+        if (const QString skipped = log->skippedLinesMessage(); !skipped.isEmpty())
+            parts << skipped;
+    } else {
+        parts << tr("Stopped");
+        if (lastRound_.isValid())
+            parts << tr("last round %1").arg(clock(lastRound_));
+    }
     if (record_)
         parts << tr("recording to %1").arg(QDir::toNativeSeparators(record_->path()));
-    if (!lastError_.isEmpty())
+    if (!lastError_.isEmpty() && resumedAt_.isValid() && resumedAt_ >= lastErrorTime_)
+        parts << tr("last error from %1 to %2: %3").arg(clock(lastErrorTime_), clock(resumedAt_), lastError_);
+    else if (!lastError_.isEmpty())
         parts << tr("last error at %1: %2").arg(clock(lastErrorTime_), lastError_);
     ui->statusLabel->setText(parts.join(QStringLiteral(" · ")));
 
     QStringList summary;
-    for (int sensor = 1; sensor <= board::kMaxSensors; ++sensor) {
-        const auto& stats = stats_.at(static_cast<std::size_t>(sensor - 1));
-        if (stats.last)
-            summary << tr("S%1 %2 °C").arg(sensor).arg(celsius(*stats.last));
+    for (const int sensor : history_.stats().seen()) {
+        if (const auto value = history_.stats().at(sensor).celsius)
+            summary << tr("S%1 %2 °C").arg(sensor).arg(shownCelsius(*value));
     }
     ui->chartView->setAccessibleDescription(summary.isEmpty() ? tr("No readings yet")
                                                               : summary.join(QStringLiteral(", ")));
-}
-
-void MonitorWindow::scheduleReplot()
-{
-    // A round's readings arrive within milliseconds of each other: one redraw serves them all.
-    if (!replotTimer_.isActive())
-        replotTimer_.start(50);
-}
-
-void MonitorWindow::setFollowing(bool following)
-{
-    following_ = following;
-    ui->actionFollow->setChecked(following);
-    replot();
-}
-
-void MonitorWindow::onAxisChanged()
-{
-    if (settingRange_)
-        return;
-    // The operator zoomed or scrolled: stay there, drawn afresh at this scale.
-    following_ = false;
-    ui->actionFollow->setChecked(false);
-    replot();
-}
-
-void MonitorWindow::replot()
-{
-    // Two points (lowest and highest) for every two pixels: as sharp as a line can show, and half
-    // the points for the chart to lay out.
-    const int columns = std::max(100, static_cast<int>(chart_->plotArea().width()) / 2);
-    qint64 from = timeAxis_->min().toMSecsSinceEpoch();
-    qint64 to = timeAxis_->max().toMSecsSinceEpoch();
-    if (following_) {
-        const qint64 window =
-            kWindowMs.at(static_cast<std::size_t>(std::max(0, ui->windowCombo->currentIndex())));
-        const qint64 present = std::max(QDateTime::currentMSecsSinceEpoch(), store_.lastTime().value_or(0));
-        if (window > 0) {
-            // The view moves a column at a time, not at every round: moving the axis makes the
-            // chart lay out every line again.
-            const qint64 step = std::max<qint64>(1000, window / columns);
-            to = (present / step + 1) * step;
-            from = to - window;
-        } else {
-            to = present;
-            from = store_.firstTime().value_or(to - kWindowMs[0]);
-        }
-        if (to - from < 60'000)
-            from = to - 60'000;
-    }
-    double low = std::numeric_limits<double>::max();
-    double high = std::numeric_limits<double>::lowest();
-    for (int sensor = 1; sensor <= board::kMaxSensors; ++sensor) {
-        auto& parts = lines_.at(static_cast<std::size_t>(sensor - 1));
-        const QList<QList<QPointF>> runs = store_.decimated(sensor, from, to, columns);
-        while (parts.size() < runs.size()) {
-            auto* line = new QLineSeries(chart_);
-            line->setColor(parts.first()->color());
-            chart_->addSeries(line);
-            line->attachAxis(timeAxis_);
-            line->attachAxis(valueAxis_);
-            for (QLegendMarker* marker : chart_->legend()->markers(line))
-                marker->setVisible(false);
-            parts << line;
-        }
-        for (qsizetype i = 0; i < parts.size(); ++i) {
-            parts[i]->replace(i < runs.size() ? runs[i] : QList<QPointF>());
-            parts[i]->setVisible(!hidden_.at(static_cast<std::size_t>(sensor - 1)));
-        }
-        for (const auto& run : runs) {
-            for (const QPointF& point : run) {
-                if (point.x() >= static_cast<double>(from) && point.x() <= static_cast<double>(to)) {
-                    low = std::min(low, point.y());
-                    high = std::max(high, point.y());
-                }
-            }
-        }
-    }
-    settingRange_ = true;
-    timeAxis_->setFormat(to - from > 24 * 60 * 60 * 1000 ? QStringLiteral("dd/MM HH:mm")
-                         : to - from > 30 * 60 * 1000    ? QStringLiteral("HH:mm")
-                                                         : QStringLiteral("HH:mm:ss"));
-    timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(from), QDateTime::fromMSecsSinceEpoch(to));
-    if (low <= high) {
-        const double margin = std::max(0.5, (high - low) * 0.1);
-        valueAxis_->setRange(std::floor(low - margin), std::ceil(high + margin));
-    }
-    settingRange_ = false;
 }
 
 } // namespace calimbra

@@ -1,53 +1,152 @@
 // SPDX-License-Identifier: MIT
 #include "ReadingStore.h"
 
+#include <QDateTime>
+#include <QIODevice>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <utility>
+#include <numeric>
 
 namespace calimbra {
+namespace {
+
+constexpr qsizetype kWriteChunk = 1024 * 1024;
+// The local offset is looked up once for each quarter of an hour, the finest step zones change by.
+constexpr qint64 kOffsetBucketMs = 15 * 60 * 1000;
+
+} // namespace
+
+ReadingStore::ReadingStore()
+{
+    clear();
+}
 
 void ReadingStore::clear()
 {
-    for (auto& points : points_)
-        points.clear();
-    for (auto& blocks : blocks_)
-        blocks.clear();
+    sensors_ = {};
     breaks_.clear();
+    index_.clear();
+    utf8_.clear();
+    texts_.clear();
+    utf8_.emplace_back();
+    texts_.emplace_back();
+    index_.emplace(std::string_view(utf8_.back()), 0);
+    samples_.clear();
+    sampleIndex_.clear();
 }
 
-void ReadingStore::append(int sensor, qint64 ms, double celsius)
+ReadingStore::TextId ReadingStore::intern(QByteArrayView utf8)
 {
-    auto& points = points_.at(static_cast<std::size_t>(sensor - 1));
-    const Point point{ms, static_cast<float>(celsius)};
-    if (points.empty() || points.back().ms <= ms) {
-        points.push_back(point);
-        summarise(sensor, points.size() - 1);
+    const std::string_view key(utf8.data(), static_cast<std::size_t>(utf8.size()));
+    if (const auto found = index_.find(key); found != index_.end())
+        return found->second;
+    const auto id = static_cast<TextId>(texts_.size());
+    utf8_.emplace_back(key);
+    texts_.push_back(QString::fromUtf8(utf8));
+    index_.emplace(std::string_view(utf8_.back()), id);
+    return id;
+}
+
+ReadingStore::TextId ReadingStore::intern(QByteArrayView utf8, TextId likely)
+{
+    const std::string& text = utf8_.at(likely);
+    if (text.size() == static_cast<std::size_t>(utf8.size()) &&
+        std::equal(text.begin(), text.end(), utf8.begin()))
+        return likely;
+    return intern(utf8);
+}
+
+ReadingStore::TextId ReadingStore::intern(const QString& text)
+{
+    return intern(QByteArrayView(text.toUtf8()));
+}
+
+std::size_t ReadingStore::blockSize(int level)
+{
+    std::size_t size = kFanOut;
+    for (int i = 0; i < level; ++i)
+        size *= kFanOut;
+    return size;
+}
+
+ReadingStore::SampleId ReadingStore::sampleOf(double celsius, TextId reply, std::optional<SampleId> likely)
+{
+    const SampleKey key{std::bit_cast<std::uint64_t>(celsius), reply};
+    if (likely) {
+        const Sample& sample = samples_[*likely];
+        if (SampleKey{std::bit_cast<std::uint64_t>(sample.celsius), sample.reply} == key)
+            return *likely;
+    }
+    if (const auto found = sampleIndex_.find(key); found != sampleIndex_.end())
+        return found->second;
+    // Values that do not come from their replies (computed ones) would make every pair new: past a
+    // bound they are kept as they come, 16 bytes more a reading, and the index stops growing.
+    const auto id = static_cast<SampleId>(samples_.size());
+    samples_.push_back({celsius, reply});
+    if (sampleIndex_.size() < kMostIndexedSamples)
+        sampleIndex_.emplace(key, id);
+    return id;
+}
+
+void ReadingStore::append(int sensor, qint64 ms, std::optional<double> celsius, TextId reply)
+{
+    Sensor& s = sensorAt(sensor);
+    const SampleId sample = sampleOf(celsius.value_or(std::numeric_limits<double>::quiet_NaN()), reply,
+                                     s.sample.empty() ? std::nullopt : std::optional(s.sample.back()));
+    if (s.ms.empty() || s.ms.back() <= ms) {
+        s.ms.push_back(ms);
+        s.sample.push_back(sample);
+        summarise(s, s.ms.size() - 1);
         return;
     }
-    const auto at = std::upper_bound(points.begin(), points.end(), ms,
-                                     [](qint64 time, const Point& p) { return time < p.ms; });
-    const auto index = static_cast<std::size_t>(at - points.begin());
-    points.insert(at, point);
-    summarise(sensor, index);
+    const auto at = std::upper_bound(s.ms.begin(), s.ms.end(), ms);
+    const auto index = at - s.ms.begin();
+    s.ms.insert(at, ms);
+    s.sample.insert(s.sample.begin() + index, sample);
+    summarise(s, static_cast<std::size_t>(index));
 }
 
-void ReadingStore::summarise(int sensor, std::size_t from)
+void ReadingStore::summarise(Sensor& sensor, std::size_t from) const
 {
-    const auto& points = points_.at(static_cast<std::size_t>(sensor - 1));
-    auto& blocks = blocks_.at(static_cast<std::size_t>(sensor - 1));
-    blocks.resize(from / kBlock);
-    for (std::size_t start = blocks.size() * kBlock; start < points.size(); start += kBlock) {
-        Block block{static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(start)};
-        for (std::size_t i = start; i < std::min(points.size(), start + kBlock); ++i) {
-            if (points[i].celsius < points[block.low].celsius)
-                block.low = static_cast<std::uint32_t>(i);
-            if (points[i].celsius > points[block.high].celsius)
-                block.high = static_cast<std::uint32_t>(i);
+    const std::size_t count = sensor.ms.size();
+    for (int level = 0; level < kLevels; ++level) {
+        const std::size_t size = blockSize(level);
+        auto& blocks = sensor.blocks.at(static_cast<std::size_t>(level));
+        blocks.resize(std::min(blocks.size(), from / size));
+        for (std::size_t b = blocks.size(); (b + 1) * size <= count; ++b) {
+            Block block{kHasGap, kHasGap};
+            bool gap = false;
+            const auto take = [&](std::uint32_t low, std::uint32_t high) {
+                if (block.low == kHasGap || value(sensor, low) < value(sensor, block.low))
+                    block.low = low;
+                if (block.high == kHasGap || value(sensor, high) > value(sensor, block.high))
+                    block.high = high;
+            };
+            if (level == 0) {
+                for (std::size_t i = b * size; i < (b + 1) * size && !gap; ++i) {
+                    gap = std::isnan(value(sensor, i));
+                    take(static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(i));
+                }
+            } else {
+                const auto& parts = sensor.blocks.at(static_cast<std::size_t>(level - 1));
+                for (std::size_t p = b * kFanOut; p < (b + 1) * kFanOut && !gap; ++p) {
+                    gap = parts[p].low == kHasGap;
+                    if (!gap)
+                        take(parts[p].low, parts[p].high);
+                }
+            }
+            blocks.push_back(gap ? Block{kHasGap, kHasGap} : block);
         }
-        blocks.push_back(block);
     }
+}
+
+void ReadingStore::reserve(int sensor, std::size_t readings)
+{
+    Sensor& s = sensorAt(sensor);
+    s.ms.reserve(readings);
+    s.sample.reserve(readings);
 }
 
 void ReadingStore::addBreak(qint64 ms)
@@ -55,17 +154,32 @@ void ReadingStore::addBreak(qint64 ms)
     breaks_.insert(std::upper_bound(breaks_.begin(), breaks_.end(), ms), ms);
 }
 
-const std::vector<ReadingStore::Point>& ReadingStore::points(int sensor) const
+std::size_t ReadingStore::size() const
 {
-    return points_.at(static_cast<std::size_t>(sensor - 1));
+    return std::accumulate(sensors_.begin(), sensors_.end(), std::size_t{0},
+                           [](std::size_t sum, const Sensor& s) { return sum + s.ms.size(); });
+}
+
+std::optional<double> ReadingStore::celsius(int sensor, std::size_t index) const
+{
+    const double celsius = value(sensorAt(sensor), index);
+    return std::isnan(celsius) ? std::nullopt : std::optional<double>(celsius);
+}
+
+std::pair<std::size_t, std::size_t> ReadingStore::between(int sensor, qint64 from, qint64 to) const
+{
+    const auto& ms = sensorAt(sensor).ms;
+    const auto first = std::lower_bound(ms.begin(), ms.end(), from);
+    const auto last = std::upper_bound(first, ms.end(), to);
+    return {static_cast<std::size_t>(first - ms.begin()), static_cast<std::size_t>(last - ms.begin())};
 }
 
 std::optional<qint64> ReadingStore::firstTime() const
 {
     std::optional<qint64> first;
-    for (const auto& points : points_) {
-        if (!points.empty() && (!first || points.front().ms < *first))
-            first = points.front().ms;
+    for (const Sensor& s : sensors_) {
+        if (!s.ms.empty() && (!first || s.ms.front() < *first))
+            first = s.ms.front();
     }
     return first;
 }
@@ -73,89 +187,159 @@ std::optional<qint64> ReadingStore::firstTime() const
 std::optional<qint64> ReadingStore::lastTime() const
 {
     std::optional<qint64> last;
-    for (const auto& points : points_) {
-        if (!points.empty() && (!last || points.back().ms > *last))
-            last = points.back().ms;
+    for (const Sensor& s : sensors_) {
+        if (!s.ms.empty() && (!last || s.ms.back() > *last))
+            last = s.ms.back();
     }
     return last;
+}
+
+void ReadingStore::forEachBetween(qint64 from, qint64 to, const QList<int>& sensors,
+                                  const std::function<void(int, std::size_t)>& visit) const
+{
+    struct Cursor
+    {
+        int sensor;
+        std::size_t at;
+        std::size_t end;
+    };
+    std::vector<Cursor> cursors;
+    for (const int sensor : sensors) {
+        const auto [first, last] = between(sensor, from, to);
+        if (first < last)
+            cursors.push_back({sensor, first, last});
+    }
+    // Nine cursors at most: the earliest is found by looking at each.
+    while (!cursors.empty()) {
+        auto next = cursors.begin();
+        for (auto c = cursors.begin() + 1; c != cursors.end(); ++c) {
+            const qint64 t = time(c->sensor, c->at);
+            const qint64 best = time(next->sensor, next->at);
+            if (t < best || (t == best && c->sensor < next->sensor))
+                next = c;
+        }
+        visit(next->sensor, next->at);
+        if (++next->at == next->end)
+            cursors.erase(next);
+    }
+}
+
+bool ReadingStore::writeLog(QIODevice& out, LogFormat format, qint64 from, qint64 to,
+                            const QList<int>& sensors, const std::function<QString(int)>& nameOf) const
+{
+    QByteArray chunk = logHeader(format);
+    bool written = true;
+    qint64 bucket = std::numeric_limits<qint64>::min();
+    int offset = 0;
+    Reading reading;
+    forEachBetween(from, to, sensors, [&](int sensor, std::size_t index) {
+        if (!written)
+            return;
+        const qint64 ms = time(sensor, index);
+        if (ms / kOffsetBucketMs != bucket) {
+            bucket = ms / kOffsetBucketMs;
+            offset = QDateTime::fromMSecsSinceEpoch(ms).offsetFromUtc();
+        }
+        // In local time with its offset, as the logger writes it.
+        reading.time = QDateTime::fromMSecsSinceEpoch(ms, Qt::OffsetFromUTC, offset);
+        reading.sensor = sensor;
+        reading.name = nameOf(sensor);
+        reading.celsius = celsius(sensor, index);
+        reading.text = text(reply(sensor, index));
+        chunk += formatReading(reading, format);
+        if (chunk.size() >= kWriteChunk) {
+            written = out.write(chunk) == chunk.size();
+            chunk.clear();
+        }
+    });
+    return written && out.write(chunk) == chunk.size();
 }
 
 QList<QList<QPointF>> ReadingStore::decimated(int sensor, qint64 from, qint64 to, int columns) const
 {
     QList<QList<QPointF>> runs;
-    const auto& points = this->points(sensor);
-    if (points.empty() || to < from || columns <= 0)
+    const Sensor& s = sensorAt(sensor);
+    if (s.ms.empty() || to < from || columns <= 0)
         return runs;
-    const auto byTime = [](const Point& p, qint64 time) { return p.ms < time; };
-    auto first = static_cast<std::size_t>(std::lower_bound(points.begin(), points.end(), from, byTime) -
-                                          points.begin());
-    auto last =
-        static_cast<std::size_t>(std::upper_bound(points.begin(), points.end(), to,
-                                                  [](qint64 time, const Point& p) { return time < p.ms; }) -
-                                 points.begin());
-    // One point either side of the window, so lines run to its edges.
+    auto [first, last] = between(sensor, from, to);
+    // One reading either side of the window, so lines run to its edges.
     if (first > 0)
         --first;
-    if (last < points.size())
+    if (last < s.ms.size())
         ++last;
 
     const double span = std::max<double>(1.0, static_cast<double>(to - from));
     const auto columnOf = [&](qint64 ms) {
         return static_cast<qint64>(std::floor(static_cast<double>(ms - from) / span * columns));
     };
-    const auto& blocks = blocks_.at(static_cast<std::size_t>(sensor - 1));
-    auto nextBreak = std::lower_bound(breaks_.begin(), breaks_.end(), first < last ? points[first].ms : to);
+    auto nextBreak = std::lower_bound(breaks_.begin(), breaks_.end(), first < last ? s.ms[first] : to);
     QList<QPointF> run;
     qint64 column = std::numeric_limits<qint64>::min();
-    const Point* low = nullptr;
-    const Point* high = nullptr;
+    std::optional<std::size_t> low;
+    std::optional<std::size_t> high;
     const auto flush = [&] {
         if (!low)
             return;
         // In time order, so the line goes through both extremes without doubling back.
-        const Point* firstOf = low->ms <= high->ms ? low : high;
-        const Point* secondOf = firstOf == low ? high : low;
-        run.append(QPointF(static_cast<double>(firstOf->ms), firstOf->celsius));
-        if (secondOf != firstOf)
-            run.append(QPointF(static_cast<double>(secondOf->ms), secondOf->celsius));
-        low = high = nullptr;
+        const std::size_t earlier = std::min(*low, *high);
+        const std::size_t later = std::max(*low, *high);
+        run.append(QPointF(static_cast<double>(s.ms[earlier]), value(s, earlier)));
+        if (later != earlier)
+            run.append(QPointF(static_cast<double>(s.ms[later]), value(s, later)));
+        low.reset();
+        high.reset();
     };
-    const auto take = [&](const Point& point) {
-        if (!low || point.celsius < low->celsius)
-            low = &point;
-        if (!high || point.celsius > high->celsius)
-            high = &point;
+    const auto endRun = [&] {
+        flush();
+        if (!run.isEmpty())
+            runs.append(std::exchange(run, {}));
     };
+    const auto take = [&](std::size_t lowest, std::size_t highest) {
+        if (!low || value(s, lowest) < value(s, *low))
+            low = lowest;
+        if (!high || value(s, highest) > value(s, *high))
+            high = highest;
+    };
+    const auto breakBy = [&](qint64 ms) { return nextBreak != breaks_.end() && *nextBreak <= ms; };
+
     for (std::size_t i = first; i < last;) {
-        const Point& point = points[i];
-        if (nextBreak != breaks_.end() && *nextBreak <= point.ms) {
-            flush();
-            if (!run.isEmpty())
-                runs.append(std::exchange(run, {}));
-            while (nextBreak != breaks_.end() && *nextBreak <= point.ms)
+        const qint64 ms = s.ms[i];
+        if (breakBy(ms)) {
+            endRun();
+            while (breakBy(ms))
                 ++nextBreak;
         }
-        const qint64 c = columnOf(point.ms);
+        if (std::isnan(value(s, i))) {
+            endRun();
+            ++i;
+            continue;
+        }
+        const qint64 c = columnOf(ms);
         if (c != column) {
             flush();
             column = c;
         }
-        // A whole block inside this column, with no break in it, counts by its extremes alone.
-        const std::size_t blockEnd = i + kBlock;
-        if (i % kBlock == 0 && blockEnd <= last && i / kBlock < blocks.size() &&
-            columnOf(points[blockEnd - 1].ms) == c &&
-            (nextBreak == breaks_.end() || *nextBreak > points[blockEnd - 1].ms)) {
-            take(points[blocks[i / kBlock].low]);
-            take(points[blocks[i / kBlock].high]);
-            i = blockEnd;
-            continue;
+        // The largest whole block starting here that lies in this column, with no break and no
+        // reading without a value in it, counts by its extremes alone.
+        std::size_t next = i + 1;
+        for (int level = kLevels - 1; level >= 0; --level) {
+            const std::size_t size = blockSize(level);
+            const auto& blocks = s.blocks.at(static_cast<std::size_t>(level));
+            if (i % size != 0 || i + size > last || i / size >= blocks.size())
+                continue;
+            const Block& block = blocks[i / size];
+            const qint64 end = s.ms[i + size - 1];
+            if (block.low == kHasGap || columnOf(end) != c || breakBy(end))
+                continue;
+            take(block.low, block.high);
+            next = i + size;
+            break;
         }
-        take(point);
-        ++i;
+        if (next == i + 1)
+            take(i, i);
+        i = next;
     }
-    flush();
-    if (!run.isEmpty())
-        runs.append(run);
+    endRun();
     return runs;
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "GuiStart.h"
 #include "MonitorWindow.h"
+#include "PortAdvice.h"
 #include "Text.h"
 #include "UnixSignals.h"
 
@@ -15,10 +16,14 @@ namespace {
 void describe(QCommandLineParser& parser)
 {
     parser.setApplicationDescription(
-        tr("Live chart of the Calimbra board's temperature sensors, with a CSV record of every reading."));
+        tr("Live chart of the Calimbra board's temperature sensors, with a CSV record of every reading; "
+           "or the chart of a log written by calimbra-cli log or by the monitor, followed as it grows."));
     parser.addOption(QCommandLineOption(
         QStringLiteral("port"), tr("Serial port to use instead of the one remembered from the last run."),
         tr("name")));
+    parser.addPositionalArgument(QStringLiteral("file"),
+                                 tr("A log to show (CSV or JSON Lines) instead of reading the board."),
+                                 QStringLiteral("[file]"));
 }
 
 } // namespace
@@ -34,11 +39,16 @@ int main(int argc, char* argv[])
         return *status;
     const auto app = start.application(argc, argv, QStringLiteral("io.github.calimbra.monitor"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/calimbra-monitor.svg")));
+    // The port's messages close with the monitor's own controls, and the monitor retries by itself.
+    calimbra::setPortAdvice({calimbra::tr("Choose the board's port in the Port field."),
+                             calimbra::tr("The monitor keeps trying to reopen it by itself.")});
 
     calimbra::MonitorWindow window;
     if (start.options().isSet(QStringLiteral("port")))
         window.usePort(start.options().value(QStringLiteral("port")));
     window.show();
+    if (const QStringList files = start.options().positionalArguments(); !files.isEmpty())
+        window.openLog(files.first());
     int signalled = 0;
     const calimbra::UnixSignalWatcher stopSignals{SIGINT, SIGTERM, SIGHUP};
     QObject::connect(&stopSignals, &calimbra::UnixSignalWatcher::received, app.get(), [&](int number) {
