@@ -13,8 +13,10 @@ temperature sensors.
 The package holds the panel (switch the LEDs, count the active sensors,
 read a sensor's temperature, change the serial settings), calimbra-cli to
 read and log temperatures from scripts and services as CSV, JSON Lines or
-InfluxDB line protocol, Calimbra Monitor for a live chart of every sensor
-with a CSV record, and a simulated board to try them without hardware.")
+InfluxDB line protocol and publish them to an MQTT broker (with Home
+Assistant discovery) and to Prometheus, a systemd service per board,
+Calimbra Monitor for a live chart of every sensor, of logs and of boards on
+other machines, and a simulated board to try them without hardware.")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CALIMBRA_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${CALIMBRA_HOMEPAGE}")
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
@@ -23,8 +25,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded at run time, so not found by shlibdeps: the X11 platform plugin and the fonts the window's
-# captions are measured in; Qt's own translations for the standard buttons.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation2")
+# captions are measured in, Qt's SQLite driver for the outbox; Qt's own translations for the
+# standard buttons.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation2, libqt6sql6-sqlite")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/StripLikeDebian.cmake)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

@@ -90,22 +90,6 @@
         <translation>&amp;Mostrar:</translation>
     </message>
     <message>
-        <source>Last 10 minutes</source>
-        <translation>Últimos 10 minutos</translation>
-    </message>
-    <message>
-        <source>Last hour</source>
-        <translation>Última hora</translation>
-    </message>
-    <message>
-        <source>Last 24 hours</source>
-        <translation>Últimas 24 horas</translation>
-    </message>
-    <message>
-        <source>All</source>
-        <translation>Tudo</translation>
-    </message>
-    <message>
         <source>Temperature chart</source>
         <translation>Gráfico de temperaturas</translation>
     </message>
@@ -202,8 +186,208 @@
         <translation>&amp;Acompanhar o presente</translation>
     </message>
     <message>
-        <source>Keep the newest readings in view</source>
-        <translation>Mantém as leituras mais recentes à vista</translation>
+        <source>How much of the past the chart follows; a drag over the chart, the wheel or the arrow keys pick any stretch</source>
+        <translation>Quanto do passado o gráfico acompanha; arrastar sobre o gráfico, a roda do mouse ou as setas escolhem qualquer trecho</translation>
+    </message>
+    <message>
+        <source>&amp;Open log…</source>
+        <translation>&amp;Abrir registro…</translation>
+    </message>
+    <message>
+        <source>Show a log written by calimbra-cli log or by Record, CSV or JSON Lines, and follow it as it grows</source>
+        <translation>Mostrar um registro gravado por calimbra-cli log ou por Gravar, em CSV ou JSON Lines, e acompanhá-lo enquanto cresce</translation>
+    </message>
+    <message>
+        <source>Keep the newest readings in view, over the span chosen in Show</source>
+        <translation>Manter à vista as leituras mais recentes, no intervalo escolhido em Mostrar</translation>
+    </message>
+</context>
+<context>
+    <name>Outbox</name>
+    <message>
+        <source>Could not make the outbox folder %1: %2.</source>
+        <translation>Não foi possível criar a pasta da caixa de saída %1: %2.</translation>
+    </message>
+    <message>
+        <source>The outbox folder %1 is not a folder.</source>
+        <translation>A pasta da caixa de saída %1 não é uma pasta.</translation>
+    </message>
+    <message>
+        <source>Could not open the outbox&apos;s lock file %1: %2.</source>
+        <translation>Não foi possível abrir o arquivo de trava da caixa de saída %1: %2.</translation>
+    </message>
+    <message>
+        <source>Could not lock the outbox in %1: %2.</source>
+        <translation>Não foi possível travar a caixa de saída em %1: %2.</translation>
+    </message>
+    <message>
+        <source>The outbox in %1 is in use by another process (PID %2). Two services cannot share an outbox: give each its own folder.</source>
+        <translation>A caixa de saída em %1 está em uso por outro processo (PID %2). Dois serviços não podem compartilhar uma caixa de saída: dê a cada um a sua própria pasta.</translation>
+    </message>
+    <message>
+        <source>The outbox in %1 is in use by another process. Two services cannot share an outbox: give each its own folder.</source>
+        <translation>A caixa de saída em %1 está em uso por outro processo. Dois serviços não podem compartilhar uma caixa de saída: dê a cada um a sua própria pasta.</translation>
+    </message>
+    <message>
+        <source>Qt&apos;s SQLite driver is missing, and the outbox needs it: install the package libqt6sql6-sqlite.</source>
+        <translation>Falta o driver SQLite do Qt, de que a caixa de saída precisa: instale o pacote libqt6sql6-sqlite.</translation>
+    </message>
+    <message>
+        <source>The outbox in %1 is full: its disk has no room left (%2). Free some space there; the readings stored so far are kept.</source>
+        <translation>A caixa de saída em %1 está cheia: o disco dela não tem mais espaço (%2). Libere espaço nesse disco; as leituras guardadas até agora são mantidas.</translation>
+    </message>
+    <message>
+        <source>The outbox %1 is damaged (%2). Move it aside, with the files beside it whose names begin the same, and start again: a new, empty outbox is made.</source>
+        <translation>A caixa de saída %1 está danificada (%2). Tire-a do lugar, junto com os arquivos ao lado dela cujos nomes começam da mesma forma, e inicie de novo: uma caixa de saída nova e vazia será criada.</translation>
+    </message>
+    <message>
+        <source>Could not write to the outbox %1 (%2). Check that this service may write to its folder and that the disk is not read-only.</source>
+        <translation>Não foi possível escrever na caixa de saída %1 (%2). Verifique se este serviço tem permissão de escrita na pasta dela e se o disco não está montado somente para leitura.</translation>
+    </message>
+    <message>
+        <source>Reading or writing the outbox %1 failed (%2). Check the disk.</source>
+        <translation>Falha ao ler ou escrever a caixa de saída %1 (%2). Verifique o disco.</translation>
+    </message>
+    <message>
+        <source>The outbox %1 failed: %2.</source>
+        <translation>A caixa de saída %1 falhou: %2.</translation>
+    </message>
+    <message>
+        <source>The outbox must keep at least one reading; %1 was asked.</source>
+        <translation>A caixa de saída deve guardar pelo menos uma leitura; foi pedido %1.</translation>
+    </message>
+    <message>
+        <source>The outbox %1 cannot keep a write-ahead log here (the journal mode stays %2): put it on a local disk.</source>
+        <translation>A caixa de saída %1 não consegue manter um write-ahead log aqui (o modo de journal continua %2): coloque-a num disco local.</translation>
+    </message>
+    <message>
+        <source>%1 is not an outbox this program can use (a newer version&apos;s, or another program&apos;s database). Move it aside, or give this service another folder.</source>
+        <translation>%1 não é uma caixa de saída que este programa possa usar (é o banco de dados de uma versão mais nova ou de outro programa). Tire-o do lugar, ou dê outra pasta a este serviço.</translation>
+    </message>
+</context>
+<context>
+    <name>SimulatedBoard</name>
+    <message>
+        <source>Usage: calimbra-simboard [options]
+
+Simulates the Calimbra measuring board (two LEDs, up to nine 1-Wire temperature
+sensors) on a pseudo-terminal. The first line written to standard output is the
+terminal&apos;s path; start the panel with  calimbra --port &lt;that path&gt;.
+
+Requests and answers:
+  &amp;a          LED command: accepted silently
+  &amp;i          sensor-count reply, e.g. &quot;SN° =4 sens&quot; (11 bytes, the count at byte 5)
+  &amp;l=&lt;k&gt;      temperature reply for sensor k, e.g. &quot;T3 = +23.56 °C&quot; (14 bytes);
+              a sensor that is not active answers &quot;Tk = sem sensor&quot; (15 bytes)
+Replies are Windows-1252 text with no line end, as the board sends them.
+
+Options:
+  --sensors N        active sensors reported by &amp;i, 0 to 9 (default 4)
+  --link PATH        also create PATH as a symbolic link to the terminal
+  --baud RATE        pace reply bytes as a line at RATE baud does (10 bits a byte)
+  --chunk N          split each reply into pieces of N bytes, as USB adapters do
+  --gap MS           pause between pieces with --chunk (default 10 ms)
+  --delay MS         answer each request this late, as a board converting
+                     a temperature does (default 0; a DS18B20 takes up to 750)
+  --log FILE         log each request received and each reply sent, a line each
+                     (&apos;-&apos; for stderr), stamped with CLOCK_MONOTONIC seconds:
+                     &lt;seconds&gt; &lt;led|information|measurement|ignored&gt; &quot;&lt;bytes received&gt;&quot;
+                     &lt;seconds&gt; sent &quot;&lt;reply&gt;&quot;     (the time its last byte went out)
+                     &lt;seconds&gt; flood &lt;bytes&gt;
+  --hangup-after S   hang up (close the line and exit) after S seconds
+  --flood BYTES      bytes of random noise sent on SIGUSR2 (default 1048576)
+  --seed N           seed of the noise (default 1)
+  --help             show this help and exit
+  --version          show the version and exit
+
+Signals:
+  SIGUSR1            hang up now, as when the cable is pulled
+  SIGUSR2            send the flood of random bytes
+  SIGINT, SIGTERM    exit (the link is removed)
+</source>
+        <translation>Uso: calimbra-simboard [opções]
+
+Simula a placa de medição Calimbra (dois LEDs, até nove sensores de temperatura
+1-Wire) num pseudoterminal. A primeira linha escrita na saída padrão é o caminho
+do terminal; inicie o painel com  calimbra --port &lt;esse caminho&gt;.
+
+Pedidos e respostas:
+  &amp;a          comando de LED: aceito em silêncio
+  &amp;i          resposta à quantidade de sensores, por exemplo &quot;SN° =4 sens&quot; (11 bytes,
+              a quantidade no byte 5)
+  &amp;l=&lt;k&gt;      resposta de temperatura do sensor k, por exemplo &quot;T3 = +23.56 °C&quot; (14 bytes);
+              um sensor que não está ativo responde &quot;Tk = sem sensor&quot; (15 bytes)
+As respostas são texto Windows-1252 sem fim de linha, como a placa as envia.
+
+Opções:
+  --sensors N        sensores ativos informados por &amp;i, de 0 a 9 (padrão 4)
+  --link CAMINHO     cria também CAMINHO como link simbólico para o terminal
+  --baud VELOCIDADE  cadencia os bytes da resposta como uma linha a VELOCIDADE baud
+                     (10 bits por byte)
+  --chunk N          divide cada resposta em pedaços de N bytes, como fazem os adaptadores USB
+  --gap MS           pausa entre os pedaços com --chunk (padrão 10 ms)
+  --delay MS         responde a cada pedido com esse atraso, como uma placa que converte
+                     uma temperatura (padrão 0; um DS18B20 leva até 750)
+  --log ARQUIVO      registra cada pedido recebido e cada resposta enviada, uma linha cada
+                     (&apos;-&apos; para stderr), com os segundos de CLOCK_MONOTONIC:
+                     &lt;segundos&gt; &lt;led|information|measurement|ignored&gt; &quot;&lt;bytes recebidos&gt;&quot;
+                     &lt;segundos&gt; sent &quot;&lt;resposta&gt;&quot;     (a hora em que o último byte saiu)
+                     &lt;segundos&gt; flood &lt;bytes&gt;
+  --hangup-after S   desliga (fecha a linha e sai) depois de S segundos
+  --flood BYTES      bytes de ruído aleatório enviados com SIGUSR2 (padrão 1048576)
+  --seed N           semente do ruído (padrão 1)
+  --help             mostra esta ajuda e sai
+  --version          mostra a versão e sai
+
+Sinais:
+  SIGUSR1            desliga agora, como quando o cabo é puxado
+  SIGUSR2            envia a enxurrada de bytes aleatórios
+  SIGINT, SIGTERM    sai (o link é removido)
+</translation>
+    </message>
+    <message>
+        <source>--%1 takes a whole number from %2 to %3</source>
+        <translation>--%1 recebe um número inteiro de %2 a %3</translation>
+    </message>
+    <message>
+        <source>--hangup-after takes a number of seconds</source>
+        <translation>--hangup-after recebe um número de segundos</translation>
+    </message>
+    <message>
+        <source>unexpected argument: %1</source>
+        <translation>argumento inesperado: %1</translation>
+    </message>
+    <message>
+        <source>cannot write the log %1: %2</source>
+        <translation>não é possível escrever o registro %1: %2</translation>
+    </message>
+    <message>
+        <source>cannot create a pseudo-terminal: %1</source>
+        <translation>não é possível criar um pseudoterminal: %1</translation>
+    </message>
+    <message>
+        <source>cannot name the pseudo-terminal: %1</source>
+        <translation>não é possível obter o nome do pseudoterminal: %1</translation>
+    </message>
+    <message>
+        <source>cannot open %1: %2</source>
+        <translation>não é possível abrir %1: %2</translation>
+    </message>
+    <message>
+        <source>%1 exists and is not a symbolic link; not replacing it</source>
+        <translation>%1 existe e não é um link simbólico; ele não será substituído</translation>
+    </message>
+    <message>
+        <source>cannot create the link %1: %2</source>
+        <translation>não é possível criar o link %1: %2</translation>
+    </message>
+    <message>
+        <source>pipe: %1</source>
+        <translation>pipe: %1</translation>
+    </message>
+    <message>
+        <source>poll: %1</source>
+        <translation>poll: %1</translation>
     </message>
 </context>
 <context>
@@ -361,16 +545,8 @@
         <translation>O arquivo de trava %1 foi deixado por um programa que já terminou (processo %2) e não pôde ser removido (%3). Remova-o (sudo rm %1) e tente novamente.</translation>
     </message>
     <message>
-        <source>Could not open the log file %1: %2.</source>
-        <translation>Não foi possível abrir o arquivo de registro %1: %2.</translation>
-    </message>
-    <message>
         <source>standard output</source>
         <translation>a saída padrão</translation>
-    </message>
-    <message>
-        <source>Could not write to %1: %2.</source>
-        <translation>Não foi possível escrever em %1: %2.</translation>
     </message>
     <message>
         <source>Control panel for the Calimbra measuring board: switches its two LEDs, shows how many 1-Wire temperature sensors are active and reads their temperatures over a serial line.</source>
@@ -405,12 +581,349 @@
         <translation>&quot;%1&quot; não é um nome válido de porta serial.</translation>
     </message>
     <message>
-        <source>Live chart of the Calimbra board&apos;s temperature sensors, with a CSV record of every reading.</source>
-        <translation>Gráfico ao vivo dos sensores de temperatura da placa Calimbra, com registro CSV de cada leitura.</translation>
-    </message>
-    <message>
         <source>Serial port to use instead of the one remembered from the last run.</source>
         <translation>Porta serial a usar em vez da lembrada da última execução.</translation>
+    </message>
+    <message>
+        <source>Could not make the folder %1 for the alarms&apos; state.</source>
+        <translation>Não foi possível criar a pasta %1 para o estado dos alarmes.</translation>
+    </message>
+    <message>
+        <source>Could not save the alarms&apos; state in %1: %2.</source>
+        <translation>Não foi possível salvar o estado dos alarmes em %1: %2.</translation>
+    </message>
+    <message>
+        <source>Could not read the alarms&apos; state from %1: %2.</source>
+        <translation>Não foi possível ler o estado dos alarmes de %1: %2.</translation>
+    </message>
+    <message>
+        <source>The alarms&apos; state in %1 is damaged (%2). Remove the file; the alarms then start from none.</source>
+        <translation>O estado dos alarmes em %1 está danificado (%2). Remova o arquivo; os alarmes então recomeçam sem nenhum ativo.</translation>
+    </message>
+    <message>
+        <source>not a version this program knows</source>
+        <translation>não é uma versão que este programa conheça</translation>
+    </message>
+    <message>
+        <source>an alarm without a sensor from 1 to 9 or a known kind</source>
+        <translation>um alarme sem sensor de 1 a 9 ou sem um tipo conhecido</translation>
+    </message>
+    <message>
+        <source>the value&apos;s opening quote is never closed.</source>
+        <translation>as aspas que abrem o valor nunca são fechadas.</translation>
+    </message>
+    <message>
+        <source>the section name &quot;%1&quot; has no closing &apos;]&apos;.</source>
+        <translation>o nome de seção &quot;%1&quot; não tem o &apos;]&apos; de fechamento.</translation>
+    </message>
+    <message>
+        <source>text follows the section name &quot;%1&quot;.</source>
+        <translation>há texto depois do nome de seção &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is neither a setting (key = value), a [section] nor a comment (; or #).</source>
+        <translation>&quot;%1&quot; não é uma configuração (chave = valor), nem uma [seção], nem um comentário (; ou #).</translation>
+    </message>
+    <message>
+        <source>the line is not UTF-8 text; save the file as UTF-8.</source>
+        <translation>a linha não é texto UTF-8; salve o arquivo como UTF-8.</translation>
+    </message>
+    <message>
+        <source>Could not read the configuration file %1: %2.</source>
+        <translation>Não foi possível ler o arquivo de configuração %1: %2.</translation>
+    </message>
+    <message>
+        <source>sensor %1&apos;s profile would not read back as it is.</source>
+        <translation>o perfil do sensor %1 não seria lido de volta tal como está.</translation>
+    </message>
+    <message>
+        <source>Did not save the sensors&apos; profiles in %1: %2</source>
+        <translation>Os perfis dos sensores não foram salvos em %1: %2</translation>
+    </message>
+    <message>
+        <source>Could not save the sensors&apos; profiles in %1: %2. The file is as it was.</source>
+        <translation>Não foi possível salvar os perfis dos sensores em %1: %2. O arquivo ficou como estava.</translation>
+    </message>
+    <message>
+        <source>Could not read the password file %1: %2.</source>
+        <translation>Não foi possível ler o arquivo de senha %1: %2.</translation>
+    </message>
+    <message>
+        <source>The password file %1 can be read by every user of this computer. Make it private with chmod 600 %1, owned by the user the program runs as.</source>
+        <translation>O arquivo de senha %1 pode ser lido por todos os usuários deste computador. Torne-o privado com chmod 600 %1, tendo como dono o usuário com que o programa é executado.</translation>
+    </message>
+    <message>
+        <source>The password file %1 has no password on its first line.</source>
+        <translation>O arquivo de senha %1 não tem uma senha na primeira linha.</translation>
+    </message>
+    <message>
+        <source>The broker URL %1 is not valid: %2. Write it as mqtt://[user[:password]@]host[:port], or mqtts://... for TLS.</source>
+        <translation>A URL do broker %1 não é válida: %2. Escreva-a como mqtt://[usuário[:senha]@]host[:porta], ou mqtts://... para TLS.</translation>
+    </message>
+    <message>
+        <source>See calimbra-cli --help.</source>
+        <translation>Veja calimbra-cli --help.</translation>
+    </message>
+    <message>
+        <source>ports takes no arguments.</source>
+        <translation>ports não recebe argumentos.</translation>
+    </message>
+    <message>
+        <source>Unknown command &quot;%1&quot;.</source>
+        <translation>Comando desconhecido: &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>read takes sensors from 1 to 9, or all.</source>
+        <translation>read recebe sensores de 1 a 9, ou all.</translation>
+    </message>
+    <message>
+        <source>%1 takes no arguments.</source>
+        <translation>%1 não recebe argumentos.</translation>
+    </message>
+    <message>
+        <source>Give the board&apos;s port with --port.</source>
+        <translation>Informe a porta da placa com --port.</translation>
+    </message>
+    <message>
+        <source>Asks the Calimbra measuring board for its sensors&apos; temperatures, once or at an interval, and
+publishes them to files, an MQTT broker and Prometheus.
+
+Commands:
+  ports                  serial ports present: path, description, maker, serial number and
+                         stable /dev/serial/by-id name, tab-separated
+  info                   the board&apos;s sensor-count reply and the count, tab-separated
+  read [SENSOR...|all]   temperatures of the given sensors (1 to 9; default: all active
+                         ones): sensor, degrees Celsius (empty when none), the reply and
+                         the sensor&apos;s name when it has one
+  led                    send the LED command; the board is told only &quot;&amp;a&quot;, so which LED
+                         and state it switches is the board&apos;s own choice
+  log                    read all active sensors (or --sensors) every --interval seconds
+                         and write a line per reading, until stopped or --count rounds
+
+Exit status: 0 done, 1 usage or configuration error, 2 the port could not be opened or was
+lost, 3 no reply within the time-out, 4 an output could not be opened or written (or its
+reader went away). log goes on through faults and exits 0 on SIGINT or SIGTERM; SIGHUP
+reopens its output file.</source>
+        <translation>Pede à placa de medição Calimbra as temperaturas de seus sensores, uma vez ou a intervalos, e
+as publica em arquivos, num broker MQTT e no Prometheus.
+
+Comandos:
+  ports                  portas seriais presentes: caminho, descrição, fabricante, número de
+                         série e nome estável em /dev/serial/by-id, separados por tabulação
+  info                   a resposta da placa à quantidade de sensores e a quantidade,
+                         separadas por tabulação
+  read [SENSOR...|all]   temperaturas dos sensores dados (1 a 9; padrão: todos os ativos):
+                         sensor, graus Celsius (vazio quando não há), a resposta e o nome
+                         do sensor, quando ele tem um
+  led                    envia o comando de LED; a placa recebe só &quot;&amp;a&quot;, então qual LED
+                         e qual estado ela aciona é escolha da própria placa
+  log                    lê todos os sensores ativos (ou --sensors) a cada --interval
+                         segundos e escreve uma linha por leitura, até ser parado ou
+                         completar --count rodadas
+
+Código de saída: 0 concluído, 1 erro de uso ou de configuração, 2 a porta não pôde ser aberta
+ou foi perdida, 3 sem resposta dentro do tempo limite, 4 uma saída não pôde ser aberta ou
+escrita (ou o programa que a lia foi encerrado). log continua apesar das falhas e sai com 0
+em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
+    </message>
+    <message>
+        <source>Serial port: COM1 to COMn, a device such as /dev/ttyUSB0, or any path to one (default COM1, that is /dev/ttyS0).</source>
+        <translation>Porta serial: COM1 a COMn, um dispositivo como /dev/ttyUSB0, ou qualquer caminho até um (padrão COM1, isto é, /dev/ttyS0).</translation>
+    </message>
+    <message>
+        <source>Baud rate (default 9600; 8N1, no flow control).</source>
+        <translation>Velocidade em baud (padrão 9600; 8N1, sem controle de fluxo).</translation>
+    </message>
+    <message>
+        <source>rate</source>
+        <translation>velocidade</translation>
+    </message>
+    <message>
+        <source>How long to wait for each reply, in milliseconds (default 2000).</source>
+        <translation>Quanto esperar por cada resposta, em milissegundos (padrão 2000).</translation>
+    </message>
+    <message>
+        <source>ms</source>
+        <translation>ms</translation>
+    </message>
+    <message>
+        <source>Read the options and the sensors&apos; names, calibration and alarms from this INI file (see calimbra.conf(5)); options given here win.</source>
+        <translation>Lê deste arquivo INI as opções e os nomes, a calibração e os alarmes dos sensores (veja calimbra.conf(5)); as opções dadas aqui prevalecem.</translation>
+    </message>
+    <message>
+        <source>file</source>
+        <translation>arquivo</translation>
+    </message>
+    <message>
+        <source>log: seconds from the start of one round to the next, 0.1 to 86400 (default 10).</source>
+        <translation>log: segundos entre o início de uma rodada e o da seguinte, de 0.1 a 86400 (padrão 10).</translation>
+    </message>
+    <message>
+        <source>seconds</source>
+        <translation>segundos</translation>
+    </message>
+    <message>
+        <source>log: stop after this many rounds; gives up (status 2 or 3) when they are not done within count x interval + 30 s + 10 x timeout.</source>
+        <translation>log: para depois deste número de rodadas; desiste (código 2 ou 3) quando elas não terminam em rodadas x intervalo + 30 s + 10 x tempo limite.</translation>
+    </message>
+    <message>
+        <source>rounds</source>
+        <translation>rodadas</translation>
+    </message>
+    <message>
+        <source>log: the sensors to read, e.g. 1,3,5-7 (default: all active ones).</source>
+        <translation>log: os sensores a ler, por exemplo 1,3,5-7 (padrão: todos os ativos).</translation>
+    </message>
+    <message>
+        <source>list</source>
+        <translation>lista</translation>
+    </message>
+    <message>
+        <source>log: csv (time, sensor, celsius, reply, name, with a header in a new file), json (JSON Lines) or influx (InfluxDB line protocol). Default csv.</source>
+        <translation>log: csv (hora, sensor, graus Celsius, resposta, nome, com cabeçalho num arquivo novo), json (JSON Lines) ou influx (protocolo de linha do InfluxDB). Padrão csv.</translation>
+    </message>
+    <message>
+        <source>format</source>
+        <translation>formato</translation>
+    </message>
+    <message>
+        <source>log: append to this file instead of writing to standard output.</source>
+        <translation>log: acrescenta a este arquivo em vez de escrever na saída padrão.</translation>
+    </message>
+    <message>
+        <source>log: publish to this MQTT broker, mqtt://[user[:password]@]host[:port] or mqtts://... for TLS.</source>
+        <translation>log: publica neste broker MQTT, mqtt://[usuário[:senha]@]host[:porta] ou mqtts://... para TLS.</translation>
+    </message>
+    <message>
+        <source>url</source>
+        <translation>url</translation>
+    </message>
+    <message>
+        <source>log: the board&apos;s name in topics, ids and metrics (letters, digits, _ and -; default: from the port&apos;s stable name).</source>
+        <translation>log: o nome da placa em tópicos, ids e métricas (letras, dígitos, _ e -; padrão: a partir do nome estável da porta).</translation>
+    </message>
+    <message>
+        <source>log: Home Assistant&apos;s discovery prefix (default homeassistant).</source>
+        <translation>log: o prefixo de descoberta do Home Assistant (padrão homeassistant).</translation>
+    </message>
+    <message>
+        <source>prefix</source>
+        <translation>prefixo</translation>
+    </message>
+    <message>
+        <source>log: do not announce the sensors to Home Assistant.</source>
+        <translation>log: não anuncia os sensores ao Home Assistant.</translation>
+    </message>
+    <message>
+        <source>log: the folder of the readings waiting for the broker (default $STATE_DIRECTORY, or ~/.local/state/calimbra/BOARD).</source>
+        <translation>log: a pasta das leituras que aguardam o broker (padrão $STATE_DIRECTORY, ou ~/.local/state/calimbra/BOARD).</translation>
+    </message>
+    <message>
+        <source>folder</source>
+        <translation>pasta</translation>
+    </message>
+    <message>
+        <source>log: readings kept while the broker is away; beyond it the oldest are dropped (default 1000000).</source>
+        <translation>log: leituras guardadas enquanto o broker está fora do ar; além desse número, as mais antigas são descartadas (padrão 1000000).</translation>
+    </message>
+    <message>
+        <source>readings</source>
+        <translation>leituras</translation>
+    </message>
+    <message>
+        <source>log: serve Prometheus metrics at http://HOST:PORT/metrics (default host 127.0.0.1).</source>
+        <translation>log: serve métricas Prometheus em http://HOST:PORTA/metrics (host padrão 127.0.0.1).</translation>
+    </message>
+    <message>
+        <source>[host:]port</source>
+        <translation>[host:]porta</translation>
+    </message>
+    <message>
+        <source>log: run this command (without a shell) when an alarm is raised or cleared.</source>
+        <translation>log: executa este comando (sem shell) quando um alarme é disparado ou normalizado.</translation>
+    </message>
+    <message>
+        <source>command</source>
+        <translation>comando</translation>
+    </message>
+    <message>
+        <source>ports, info, read, led or log.</source>
+        <translation>ports, info, read, led ou log.</translation>
+    </message>
+    <message>
+        <source>command [arguments]</source>
+        <translation>comando [argumentos]</translation>
+    </message>
+    <message>
+        <source>--%1 takes a whole number from %2 to %3, not &quot;%4&quot;.</source>
+        <translation>--%1 recebe um número inteiro de %2 a %3, não &quot;%4&quot;.</translation>
+    </message>
+    <message>
+        <source>--interval takes a number of seconds from 0.1 to 86400, not &quot;%1&quot;.</source>
+        <translation>--interval recebe um número de segundos de 0.1 a 86400, não &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>--format takes csv, json or influx, not &quot;%1&quot;.</source>
+        <translation>--format recebe csv, json ou influx, não &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>No command given.</source>
+        <translation>Nenhum comando foi dado.</translation>
+    </message>
+    <message>
+        <source>--sensors takes sensors from 1 to 9, e.g. 1,3,5-7.</source>
+        <translation>--sensors recebe sensores de 1 a 9, por exemplo 1,3,5-7.</translation>
+    </message>
+    <message>
+        <source>PATH	DESCRIPTION	MAKER	SERIAL	STABLE NAME</source>
+        <translation>CAMINHO	DESCRIÇÃO	FABRICANTE	NÚMERO DE SÉRIE	NOME ESTÁVEL</translation>
+    </message>
+    <message>
+        <source>Live chart of the Calimbra board&apos;s temperature sensors, with a CSV record of every reading; or the chart of a log written by calimbra-cli log or by the monitor, followed as it grows.</source>
+        <translation>Gráfico ao vivo dos sensores de temperatura da placa Calimbra, com um registro CSV de cada leitura; ou o gráfico de um registro gravado por calimbra-cli log ou pelo monitor, acompanhado enquanto cresce.</translation>
+    </message>
+    <message>
+        <source>A log to show (CSV or JSON Lines) instead of reading the board.</source>
+        <translation>Um registro a mostrar (CSV ou JSON Lines) em vez de ler a placa.</translation>
+    </message>
+    <message>
+        <source>Choose the board&apos;s port in the Port field.</source>
+        <translation>Escolha a porta da placa no campo Porta.</translation>
+    </message>
+    <message>
+        <source>The monitor keeps trying to reopen it by itself.</source>
+        <translation>O monitor continua tentando reabri-la sozinho.</translation>
+    </message>
+</context>
+<context>
+    <name>calimbra::AlarmHook</name>
+    <message>
+        <source>The alarm command &quot;%1&quot; names no program to run.</source>
+        <translation>O comando de alarme &quot;%1&quot; não indica nenhum programa a executar.</translation>
+    </message>
+    <message>
+        <source>sensor %1, %2 %3</source>
+        <translation>sensor %1, %2 %3</translation>
+    </message>
+    <message>
+        <source>The alarm command %1 (%2) was not run: %3 of them are still running.</source>
+        <translation>O comando de alarme %1 (%2) não foi executado: %3 deles ainda estão em execução.</translation>
+    </message>
+    <message>
+        <source>The alarm command %1 (%2) ran longer than %3 s and was killed.</source>
+        <translation>O comando de alarme %1 (%2) rodou por mais de %3 s e foi encerrado à força.</translation>
+    </message>
+    <message>
+        <source>The alarm command %1 (%2) was ended by a signal.</source>
+        <translation>O comando de alarme %1 (%2) foi encerrado por um sinal.</translation>
+    </message>
+    <message>
+        <source>The alarm command %1 (%2) failed with exit status %3.</source>
+        <translation>O comando de alarme %1 (%2) falhou com o código de saída %3.</translation>
+    </message>
+    <message>
+        <source>The alarm command %1 (%2) could not start: %3.</source>
+        <translation>O comando de alarme %1 (%2) não pôde ser iniciado: %3.</translation>
     </message>
 </context>
 <context>
@@ -464,6 +977,132 @@
     </message>
 </context>
 <context>
+    <name>calimbra::ConfigReader</name>
+    <message>
+        <source>takes yes or no (true or false, on or off also do).</source>
+        <translation>recebe yes ou no (true ou false, on ou off também servem).</translation>
+    </message>
+    <message>
+        <source>the section appears twice; merge the two into one.</source>
+        <translation>a seção aparece duas vezes; junte as duas numa só.</translation>
+    </message>
+    <message>
+        <source>unknown section; sensors have [sensor.1] to [sensor.9], and the board&apos;s settings come before the first section.</source>
+        <translation>seção desconhecida; os sensores têm [sensor.1] a [sensor.9], e as configurações da placa vêm antes da primeira seção.</translation>
+    </message>
+    <message>
+        <source>sensors are numbered from 1 to %1.</source>
+        <translation>os sensores são numerados de 1 a %1.</translation>
+    </message>
+    <message>
+        <source>low (%1 °C) is above high (%2 °C); the low limit must be the lower one.</source>
+        <translation>low (%1 °C) está acima de high (%2 °C); o limite inferior deve ser o menor.</translation>
+    </message>
+    <message>
+        <source>given twice; keep one.</source>
+        <translation>aparece duas vezes; mantenha só uma.</translation>
+    </message>
+    <message>
+        <source>has no value; give one or remove the line.</source>
+        <translation>não tem valor; informe um ou remova a linha.</translation>
+    </message>
+    <message>
+        <source>a sensor&apos;s setting; put it in that sensor&apos;s [sensor.N] section.</source>
+        <translation>configuração de um sensor; coloque-a na seção [sensor.N] desse sensor.</translation>
+    </message>
+    <message>
+        <source>a setting of the board; put it before the first section.</source>
+        <translation>configuração da placa; coloque-a antes da primeira seção.</translation>
+    </message>
+    <message>
+        <source>unknown setting for the board.</source>
+        <translation>configuração desconhecida para a placa.</translation>
+    </message>
+    <message>
+        <source>unknown setting for a sensor.</source>
+        <translation>configuração desconhecida para um sensor.</translation>
+    </message>
+    <message>
+        <source>takes a positive whole number of bits per second, like 9600.</source>
+        <translation>recebe um número inteiro positivo de bits por segundo, como 9600.</translation>
+    </message>
+    <message>
+        <source>takes a positive whole number of milliseconds, like 2000.</source>
+        <translation>recebe um número inteiro positivo de milissegundos, como 2000.</translation>
+    </message>
+    <message>
+        <source>takes a number of seconds from 0.1 to 86400.</source>
+        <translation>recebe um número de segundos de 0.1 a 86400.</translation>
+    </message>
+    <message>
+        <source>takes sensors from 1 to 9, like 1,3,5-7.</source>
+        <translation>recebe sensores de 1 a 9, como 1,3,5-7.</translation>
+    </message>
+    <message>
+        <source>takes csv, json or influx.</source>
+        <translation>recebe csv, json ou influx.</translation>
+    </message>
+    <message>
+        <source>takes letters, digits, &apos;_&apos; and &apos;-&apos; only, like kitchen-1.</source>
+        <translation>recebe só letras, dígitos, &apos;_&apos; e &apos;-&apos;, como cozinha-1.</translation>
+    </message>
+    <message>
+        <source>cannot hold + or #: they are MQTT wildcards, not topic names.</source>
+        <translation>não pode conter + nem #: são curingas do MQTT, não nomes de tópico.</translation>
+    </message>
+    <message>
+        <source>takes a positive whole number.</source>
+        <translation>recebe um número inteiro positivo.</translation>
+    </message>
+    <message>
+        <source>names no program to run.</source>
+        <translation>não indica nenhum programa a executar.</translation>
+    </message>
+    <message>
+        <source>holds a control character; a name is one line of printable text.</source>
+        <translation>contém um caractere de controle; um nome é uma linha de texto imprimível.</translation>
+    </message>
+    <message>
+        <source>takes a number of degrees Celsius, like -0.25.</source>
+        <translation>recebe um número de graus Celsius, como -0.25.</translation>
+    </message>
+    <message>
+        <source>takes a number of degrees Celsius, like -18.</source>
+        <translation>recebe um número de graus Celsius, como -18.</translation>
+    </message>
+    <message>
+        <source>takes a number of degrees Celsius, like 30.5.</source>
+        <translation>recebe um número de graus Celsius, como 30.5.</translation>
+    </message>
+    <message>
+        <source>takes a number of degrees Celsius, 0 or more, like 0.5.</source>
+        <translation>recebe um número de graus Celsius, 0 ou mais, como 0.5.</translation>
+    </message>
+    <message>
+        <source>takes a number of seconds from 0 to 86400.</source>
+        <translation>recebe um número de segundos de 0 a 86400.</translation>
+    </message>
+    <message>
+        <source>takes a whole number of rounds, 1 or more.</source>
+        <translation>recebe um número inteiro de rodadas, 1 ou mais.</translation>
+    </message>
+</context>
+<context>
+    <name>calimbra::FileSink</name>
+    <message>
+        <source>standard output</source>
+        <translation>a saída padrão</translation>
+    </message>
+    <message>
+        <source>the log file %1</source>
+        <translation>o arquivo de registro %1</translation>
+    </message>
+    <message>
+        <source>%1 Lines are kept (%2 now) and written once it can take them again.</source>
+        <translation>%1 As linhas ficam guardadas (%2 até agora) e serão escritas assim que for possível escrever de novo.</translation>
+    </message>
+</context>
+<context>
     <name>calimbra::GuiStart</name>
     <message>
         <source>%1: no display could be opened; run it in a desktop session, or set DISPLAY (X11) or WAYLAND_DISPLAY (Wayland) to a display you may use.</source>
@@ -471,19 +1110,79 @@
     </message>
 </context>
 <context>
+    <name>calimbra::LogFile</name>
+    <message>
+        <source>Could not open the log file %1: %2.</source>
+        <translation>Não foi possível abrir o arquivo de registro %1: %2.</translation>
+    </message>
+    <message>
+        <source>Could not write to %1: %2.</source>
+        <translation>Não foi possível escrever para %1: %2.</translation>
+    </message>
+    <message>
+        <source>Could not write to %1: %2; the last line in it is incomplete.</source>
+        <translation>Não foi possível escrever para %1: %2; a última linha ficou incompleta.</translation>
+    </message>
+    <message>
+        <source>The reader of standard output went away.</source>
+        <translation>O programa que lia a saída padrão foi encerrado.</translation>
+    </message>
+</context>
+<context>
+    <name>calimbra::LogReader</name>
+    <message>
+        <source>Could not open the log %1: %2.</source>
+        <translation>Não foi possível abrir o registro %1: %2.</translation>
+    </message>
+    <message>
+        <source>%1 is not a file that a log can be read from.</source>
+        <translation>%1 não é um arquivo do qual se possa ler um registro.</translation>
+    </message>
+    <message>
+        <source>Could not read the log %1: %2.</source>
+        <translation>Não foi possível ler o registro %1: %2.</translation>
+    </message>
+    <message>
+        <source>%1 is not a Calimbra log: its line “%2” is neither the CSV header time,sensor,celsius,reply nor a reading in CSV or JSON Lines. Open a file written by calimbra-cli log or by the monitor&apos;s record.</source>
+        <translation>%1 não é um registro do Calimbra: sua linha “%2” não é o cabeçalho CSV time,sensor,celsius,reply nem uma leitura em CSV ou JSON Lines. Abra um arquivo gravado por calimbra-cli log ou pela gravação do monitor.</translation>
+    </message>
+    <message>
+        <source>Lines of %1 that are not readings were skipped, %2 in all; the first is line %3.</source>
+        <translation>Linhas de %1 que não são leituras foram ignoradas, %2 ao todo; a primeira é a linha %3.</translation>
+    </message>
+</context>
+<context>
+    <name>calimbra::MetricsServer</name>
+    <message>
+        <source>&quot;%1&quot; is not an address to serve metrics on: give [HOST:]PORT, a port from 1 to 65535 on an IP address of this computer, such as 9100, 0.0.0.0:9100 or [::1]:9100.</source>
+        <translation>&quot;%1&quot; não é um endereço em que se possam servir métricas: informe [HOST:]PORTA, uma porta de 1 a 65535 num endereço IP deste computador, como 9100, 0.0.0.0:9100 ou [::1]:9100.</translation>
+    </message>
+    <message>
+        <source>Port %1 on %2 is already in use by another program; choose another with --metrics.</source>
+        <translation>A porta %1 em %2 já está em uso por outro programa; escolha outra com --metrics.</translation>
+    </message>
+    <message>
+        <source>%1 is not an address of this computer; give one of its addresses, or 127.0.0.1, with --metrics.</source>
+        <translation>%1 não é um endereço deste computador; informe um dos endereços dele, ou 127.0.0.1, com --metrics.</translation>
+    </message>
+    <message>
+        <source>Port %1 on %2 needs privileges this program does not have; choose a port from 1024 up with --metrics.</source>
+        <translation>A porta %1 em %2 exige privilégios que este programa não tem; escolha uma porta a partir de 1024 com --metrics.</translation>
+    </message>
+    <message>
+        <source>Cannot serve metrics on %1:%2: %3.</source>
+        <translation>Não é possível servir métricas em %1:%2: %3.</translation>
+    </message>
+</context>
+<context>
+    <name>calimbra::MetricsSink</name>
+    <message>
+        <source>Prometheus metrics</source>
+        <translation>o servidor de métricas Prometheus</translation>
+    </message>
+</context>
+<context>
     <name>calimbra::MonitorWindow</name>
-    <message>
-        <source>Local time</source>
-        <translation>Hora local</translation>
-    </message>
-    <message>
-        <source>°C</source>
-        <translation>°C</translation>
-    </message>
-    <message>
-        <source>Sensors are numbers from 1 to 9, e.g. 1,3,5-7, or empty for all active ones.</source>
-        <translation>Os sensores são números de 1 a 9, por exemplo 1,3,5-7, ou vazio para todos os ativos.</translation>
-    </message>
     <message>
         <source>&amp;Stop</source>
         <translation>&amp;Parar</translation>
@@ -511,14 +1210,6 @@
     <message>
         <source>Calimbra temperatures</source>
         <translation>Temperaturas Calimbra</translation>
-    </message>
-    <message>
-        <source>Could not save %1.</source>
-        <translation>Não foi possível salvar %1.</translation>
-    </message>
-    <message>
-        <source>%1 — not answering</source>
-        <translation>%1 — sem resposta</translation>
     </message>
     <message>
         <source>Reading %1 every %2 s</source>
@@ -552,12 +1243,311 @@
         <source>No readings yet</source>
         <translation>Nenhuma leitura ainda</translation>
     </message>
+    <message>
+        <source>Last 10 minutes</source>
+        <translation>Últimos 10 minutos</translation>
+    </message>
+    <message>
+        <source>Last hour</source>
+        <translation>Última hora</translation>
+    </message>
+    <message>
+        <source>Last 24 hours</source>
+        <translation>Últimas 24 horas</translation>
+    </message>
+    <message>
+        <source>Last 7 days</source>
+        <translation>Últimos 7 dias</translation>
+    </message>
+    <message>
+        <source>All</source>
+        <translation>Tudo</translation>
+    </message>
+    <message>
+        <source>The Sensors field takes sensor numbers from 1 to 9, such as 1,3,5-7, or nothing for every sensor the board reports; correct it and press Start.</source>
+        <translation>O campo Sensores aceita números de sensor de 1 a 9, como 1,3,5-7, ou nada para todos os sensores que a placa informa; corrija-o e pressione Iniciar.</translation>
+    </message>
+    <message>
+        <source>Type or choose the board&apos;s port in the Port field, then press Start.</source>
+        <translation>Digite ou escolha a porta da placa no campo Porta e pressione Iniciar.</translation>
+    </message>
+    <message>
+        <source>Calimbra Monitor</source>
+        <translation>Calimbra Monitor</translation>
+    </message>
+    <message>
+        <source>Open a log</source>
+        <translation>Abrir um registro</translation>
+    </message>
+    <message>
+        <source>Logs (*.csv *.jsonl *.json *.log *.txt);;All files (*)</source>
+        <translation>Registros (*.csv *.jsonl *.json *.log *.txt);;Todos os arquivos (*)</translation>
+    </message>
+    <message>
+        <source>Could not save %1; choose another folder or free some space, and export again.</source>
+        <translation>Não foi possível salvar %1; escolha outra pasta ou libere espaço e exporte de novo.</translation>
+    </message>
+    <message>
+        <source>%1 — Calimbra Monitor</source>
+        <translation>%1 — Calimbra Monitor</translation>
+    </message>
+    <message>
+        <source>The monitor keeps trying by itself.</source>
+        <translation>O monitor continua tentando sozinho.</translation>
+    </message>
+    <message>
+        <source>retrying by itself</source>
+        <translation>tentando de novo sozinho</translation>
+    </message>
+    <message>
+        <source>Reading %1: %2 %</source>
+        <translation>Lendo %1: %2 %</translation>
+    </message>
+    <message>
+        <source>%1: readings from %2 to %3, %4 in all, followed as it grows</source>
+        <translation>%1: leituras de %2 a %3, %4 ao todo, acompanhado enquanto cresce</translation>
+    </message>
+    <message>
+        <source>%1 holds no readings yet; they are shown as they are written</source>
+        <translation>%1 ainda não tem leituras; elas aparecem à medida que são gravadas</translation>
+    </message>
+    <message>
+        <source>last error from %1 to %2: %3</source>
+        <translation>último erro de %1 a %2: %3</translation>
+    </message>
+</context>
+<context>
+    <name>calimbra::MqttClient</name>
+    <message>
+        <source>The MQTT broker needs a host and a port.</source>
+        <translation>O broker MQTT precisa de um host e de uma porta.</translation>
+    </message>
+    <message>
+        <source>The MQTT keep-alive of %1 s is too short: give 5 s or more, or 0 for none.</source>
+        <translation>O keep-alive MQTT de %1 s é curto demais: informe 5 s ou mais, ou 0 para nenhum.</translation>
+    </message>
+    <message>
+        <source>The MQTT last-will topic &quot;%1&quot; with QoS %2 cannot be published: a topic has no &quot;+&quot; or &quot;#&quot;, and the QoS is 0, 1 or 2.</source>
+        <translation>O tópico de last will do MQTT &quot;%1&quot; com QoS %2 não pode ser publicado: um tópico não tem &quot;+&quot; nem &quot;#&quot;, e o QoS é 0, 1 ou 2.</translation>
+    </message>
+    <message>
+        <source>The MQTT topic &quot;%1&quot; cannot be published to: a topic is not empty and has no &quot;+&quot; or &quot;#&quot;.</source>
+        <translation>Não é possível publicar no tópico MQTT &quot;%1&quot;: um tópico não é vazio e não tem &quot;+&quot; nem &quot;#&quot;.</translation>
+    </message>
+    <message>
+        <source>MQTT knows no QoS %1: use 0, 1 or 2.</source>
+        <translation>O MQTT não tem QoS %1: use 0, 1 ou 2.</translation>
+    </message>
+    <message>
+        <source>A message of %1 bytes is larger than MQTT carries (256 MiB).</source>
+        <translation>Uma mensagem de %1 bytes é maior do que o MQTT transporta (256 MiB).</translation>
+    </message>
+    <message>
+        <source>The MQTT topic filter &quot;%1&quot; is not valid: &quot;+&quot; and &quot;#&quot; stand for whole levels, &quot;#&quot; only at the end.</source>
+        <translation>O filtro de tópico MQTT &quot;%1&quot; não é válido: &quot;+&quot; e &quot;#&quot; representam níveis inteiros, e &quot;#&quot; só no fim.</translation>
+    </message>
+    <message>
+        <source>The MQTT broker %1 did not answer within %2 s: check the host and port in the broker URL and that the network lets them through.</source>
+        <translation>O broker MQTT %1 não respondeu em %2 s: verifique o host e a porta na URL do broker e se a rede deixa a conexão passar.</translation>
+    </message>
+    <message>
+        <source>The MQTT broker&apos;s host %1 was not found (%2): check the host name in the broker URL.</source>
+        <translation>O host do broker MQTT, %1, não foi encontrado (%2): verifique o nome do host na URL do broker.</translation>
+    </message>
+    <message>
+        <source>The CA file %1 for the MQTT broker cannot be read: check its path and permissions.</source>
+        <translation>O arquivo de CA %1 do broker MQTT não pode ser lido: verifique o caminho e as permissões dele.</translation>
+    </message>
+    <message>
+        <source>The MQTT broker %1 refused the login (%2): check the user name and password in the broker URL against the broker&apos;s password file.</source>
+        <translation>O broker MQTT %1 recusou o login (%2): confira o nome de usuário e a senha da URL do broker com o arquivo de senhas do broker.</translation>
+    </message>
+    <message>
+        <source>The MQTT broker %1 rejected the client id &quot;%2&quot; (%3): choose a shorter id of letters and digits.</source>
+        <translation>O broker MQTT %1 rejeitou o id de cliente &quot;%2&quot; (%3): escolha um id mais curto, só de letras e dígitos.</translation>
+    </message>
+    <message>
+        <source>The MQTT broker %1 refused the connection (%2): check the broker&apos;s log.</source>
+        <translation>O broker MQTT %1 recusou a conexão (%2): verifique o log do broker.</translation>
+    </message>
+    <message>
+        <source>The certificate of the MQTT broker %1 is not made out for the host name %2: write the name the certificate names in the broker URL.</source>
+        <translation>O certificado do broker MQTT %1 não foi emitido para o nome de host %2: escreva na URL do broker o nome que consta no certificado.</translation>
+    </message>
+    <message>
+        <source>The certificate of the MQTT broker %1 is not signed by an authority in the system&apos;s store %2: give the broker&apos;s CA file.</source>
+        <translation>O certificado do broker MQTT %1 não é assinado por uma autoridade do repositório do sistema %2: informe o arquivo de CA do broker.</translation>
+    </message>
+    <message>
+        <source>The certificate of the MQTT broker %1 is not signed by the CA in %2: check that this is the broker&apos;s CA file.</source>
+        <translation>O certificado do broker MQTT %1 não é assinado pela CA em %2: verifique se este é o arquivo de CA do broker.</translation>
+    </message>
+    <message>
+        <source>The TLS connection to the MQTT broker %1 failed (%2): check that this port takes TLS (mqtts://) and the CA file.</source>
+        <translation>A conexão TLS com o broker MQTT %1 falhou (%2): verifique se esta porta aceita TLS (mqtts://) e o arquivo de CA.</translation>
+    </message>
+    <message>
+        <source>The MQTT broker %1 stopped answering: check that it still runs and the network to it.</source>
+        <translation>O broker MQTT %1 parou de responder: verifique se ele continua em execução e a rede até ele.</translation>
+    </message>
+    <message>
+        <source>The MQTT broker %1 closed the connection: check that it still runs, and its log.</source>
+        <translation>O broker MQTT %1 fechou a conexão: verifique se ele continua em execução, e o log dele.</translation>
+    </message>
+    <message>
+        <source>The connection to the MQTT broker %1 broke off (%2): check the network to it.</source>
+        <translation>A conexão com o broker MQTT %1 caiu (%2): verifique a rede até ele.</translation>
+    </message>
+    <message>
+        <source>The MQTT broker %1 refused the connection (nothing listens there): check that the broker runs and the port in the broker URL.</source>
+        <translation>O broker MQTT %1 recusou a conexão (nada escuta ali): verifique se o broker está em execução e a porta na URL do broker.</translation>
+    </message>
+    <message>
+        <source>The MQTT broker %1 cannot be reached (%2): check the host in the broker URL and the network.</source>
+        <translation>Não é possível alcançar o broker MQTT %1 (%2): verifique o host na URL do broker e a rede.</translation>
+    </message>
+    <message>
+        <source>The MQTT broker %1 closed the connection before accepting it: check that the URL&apos;s scheme (mqtt:// or mqtts://) suits the port, and the broker&apos;s log.</source>
+        <translation>O broker MQTT %1 fechou a conexão antes de aceitá-la: verifique se o esquema da URL (mqtt:// ou mqtts://) combina com a porta, e o log do broker.</translation>
+    </message>
+    <message>
+        <source>Could not connect to the MQTT broker %1: %2.</source>
+        <translation>Não foi possível conectar ao broker MQTT %1: %2.</translation>
+    </message>
+</context>
+<context>
+    <name>calimbra::MqttSink</name>
+    <message>
+        <source>the MQTT broker %1</source>
+        <translation>o broker MQTT %1</translation>
+    </message>
+    <message>
+        <source>The outbox of %1 cannot keep readings: %2 Readings are sent only while the broker is connected, and lost while it is not.</source>
+        <translation>A caixa de saída para %1 não pode guardar leituras: %2 As leituras só são enviadas enquanto o broker está conectado, e se perdem enquanto não está.</translation>
+    </message>
+    <message>
+        <source>The outbox of %1 is full (%2 readings): the oldest are dropped to keep the newest.</source>
+        <translation>A caixa de saída para %1 está cheia (%2 leituras): as mais antigas são descartadas para manter as mais recentes.</translation>
+    </message>
+    <message>
+        <source>%1 Readings wait in the outbox until the broker is back.</source>
+        <translation>%1 As leituras aguardam na caixa de saída até o broker voltar.</translation>
+    </message>
+</context>
+<context>
+    <name>calimbra::MqttUrl</name>
+    <message>
+        <source>it does not begin with mqtt:// or mqtts://</source>
+        <translation>não começa com mqtt:// nem com mqtts://</translation>
+    </message>
+    <message>
+        <source>the user name has a &quot;%&quot; not followed by two hex digits of UTF-8 (write %25 for %)</source>
+        <translation>o nome de usuário tem um &quot;%&quot; que não é seguido de dois dígitos hexadecimais de UTF-8 (escreva %25 para %)</translation>
+    </message>
+    <message>
+        <source>the user name before &quot;@&quot; is empty</source>
+        <translation>o nome de usuário antes de &quot;@&quot; está vazio</translation>
+    </message>
+    <message>
+        <source>the password has a &quot;%&quot; not followed by two hex digits of UTF-8 (write %25 for %)</source>
+        <translation>a senha tem um &quot;%&quot; que não é seguido de dois dígitos hexadecimais de UTF-8 (escreva %25 para %)</translation>
+    </message>
+    <message>
+        <source>nothing may follow the host and port but a single &quot;/&quot;</source>
+        <translation>depois do host e da porta só pode vir uma única &quot;/&quot;</translation>
+    </message>
+    <message>
+        <source>the IPv6 address lacks its closing &quot;]&quot;</source>
+        <translation>falta o &quot;]&quot; que fecha o endereço IPv6</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; in brackets is not an IPv6 address</source>
+        <translation>&quot;%1&quot; entre colchetes não é um endereço IPv6</translation>
+    </message>
+    <message>
+        <source>only &quot;:&quot; and a port may follow the IPv6 address</source>
+        <translation>depois do endereço IPv6 só podem vir &quot;:&quot; e uma porta</translation>
+    </message>
+    <message>
+        <source>an IPv6 address must be written in brackets, as in mqtt://[::1]:1883</source>
+        <translation>um endereço IPv6 deve ser escrito entre colchetes, como em mqtt://[::1]:1883</translation>
+    </message>
+    <message>
+        <source>the host is missing</source>
+        <translation>falta o host</translation>
+    </message>
+    <message>
+        <source>the host name &quot;%1&quot; has a character other than letters, digits, &quot;-&quot;, &quot;.&quot; and &quot;_&quot;</source>
+        <translation>o nome de host &quot;%1&quot; tem um caractere que não é letra, dígito, &quot;-&quot;, &quot;.&quot; nem &quot;_&quot;</translation>
+    </message>
+    <message>
+        <source>the port after &quot;:&quot; is missing</source>
+        <translation>falta a porta depois de &quot;:&quot;</translation>
+    </message>
+    <message>
+        <source>the port &quot;%1&quot; is not a number from 1 to 65535</source>
+        <translation>a porta &quot;%1&quot; não é um número de 1 a 65535</translation>
+    </message>
 </context>
 <context>
     <name>calimbra::SamplingSession</name>
     <message>
-        <source>The board&apos;s sensor-count reply &quot;%1&quot; carries no count.</source>
-        <translation>A resposta &quot;%1&quot; da placa à quantidade de sensores não traz a quantidade.</translation>
+        <source>The board&apos;s sensor-count reply &quot;%1&quot; carries no count of 0 to 9 sensors.</source>
+        <translation>A resposta &quot;%1&quot; da placa à quantidade de sensores não traz uma quantidade de 0 a 9 sensores.</translation>
+    </message>
+    <message>
+        <source>The board reports no active sensors (&quot;%1&quot;); nothing to read.</source>
+        <translation>A placa informa que não há sensores ativos (&quot;%1&quot;); nada a ler.</translation>
+    </message>
+    <message>
+        <source>A reply for another sensor (&quot;%1&quot;) arrived while sensor %2 was asked: a late answer to an earlier request, dropped. Late replies are dropped without saying so again; a longer time-out may avoid them.</source>
+        <translation>Chegou uma resposta de outro sensor (&quot;%1&quot;) enquanto o sensor %2 era consultado: é uma resposta atrasada a um pedido anterior, e foi descartada. As próximas respostas atrasadas serão descartadas sem novo aviso; um tempo limite maior pode evitá-las.</translation>
+    </message>
+    <message>
+        <source>The board did not answer.</source>
+        <translation>A placa não respondeu.</translation>
+    </message>
+</context>
+<context>
+    <name>calimbra::SensorTable</name>
+    <message>
+        <source>no reply</source>
+        <translation>sem resposta</translation>
+    </message>
+    <message>
+        <source>garbled</source>
+        <translation>corrompida</translation>
+    </message>
+    <message>
+        <source>no value</source>
+        <translation>sem valor</translation>
+    </message>
+    <message>
+        <source>85 °C at power-on</source>
+        <translation>85 °C ao ligar</translation>
+    </message>
+    <message>
+        <source>disconnected</source>
+        <translation>desconectado</translation>
+    </message>
+    <message>
+        <source>(no reply)</source>
+        <translation>(sem resposta)</translation>
+    </message>
+    <message>
+        <source>%1 — not answering</source>
+        <translation>%1 — sem resposta</translation>
+    </message>
+</context>
+<context>
+    <name>calimbra::TemperatureChart</name>
+    <message>
+        <source>Local time</source>
+        <translation>Hora local</translation>
+    </message>
+    <message>
+        <source>°C</source>
+        <translation>°C</translation>
     </message>
 </context>
 <context>
@@ -570,8 +1560,63 @@
 <context>
     <name>calimbra::cli</name>
     <message>
-        <source>The board&apos;s sensor-count reply &quot;%1&quot; carries no count.</source>
-        <translation>A resposta &quot;%1&quot; da placa à quantidade de sensores não traz a quantidade.</translation>
+        <source>Could not write to standard output: it is closed.</source>
+        <translation>Não foi possível escrever na saída padrão: ela está fechada.</translation>
+    </message>
+    <message>
+        <source>The reader of standard output went away.</source>
+        <translation>O programa que lia a saída padrão foi encerrado.</translation>
+    </message>
+    <message>
+        <source>Could not write to %1: %2.</source>
+        <translation>Não foi possível escrever para %1: %2.</translation>
+    </message>
+    <message>
+        <source>standard output</source>
+        <translation>a saída padrão</translation>
+    </message>
+</context>
+<context>
+    <name>calimbra::cli::LogService</name>
+    <message>
+        <source>The board&apos;s name &quot;%1&quot; may hold only letters, digits, _ and - (at most 64); choose another with --board.</source>
+        <translation>O nome da placa &quot;%1&quot; só pode conter letras, dígitos, _ e - (no máximo 64); escolha outro com --board.</translation>
+    </message>
+    <message>
+        <source>Serial port %1 is in use by another program (%2, process %3); a second logger on one board is refused.</source>
+        <translation>A porta serial %1 está em uso por outro programa (%2, processo %3); um segundo registrador na mesma placa é recusado.</translation>
+    </message>
+    <message>
+        <source>Could not write to standard output: it is closed. Name a file with --output.</source>
+        <translation>Não foi possível escrever na saída padrão: ela está fechada. Indique um arquivo com --output.</translation>
+    </message>
+    <message>
+        <source>The alarms active when the service last stopped are not known: %1</source>
+        <translation>Não se sabe quais alarmes estavam ativos quando o serviço parou pela última vez: %1</translation>
+    </message>
+    <message>
+        <source>Reading %1 every %2 s</source>
+        <translation>Lendo %1 a cada %2 s</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>%1: %2 works again.</source>
+        <translation>%1: %2 voltou a funcionar.</translation>
+    </message>
+    <message>
+        <source>%1: alarm %2 raised for sensor %3%4.</source>
+        <translation>%1: alarme %2 disparado para o sensor %3%4.</translation>
+    </message>
+    <message>
+        <source>%1: alarm %2 cleared for sensor %3%4.</source>
+        <translation>%1: alarme %2 normalizado para o sensor %3%4.</translation>
+    </message>
+    <message>
+        <source>Active alarms cannot be kept for the next start: %1</source>
+        <translation>Os alarmes ativos não podem ser guardados para o próximo início: %1</translation>
     </message>
     <message>
         <source>%1: %2 Trying again until it answers.</source>
@@ -582,163 +1627,39 @@
         <translation>%1: leituras retomadas (faltavam desde %2).</translation>
     </message>
     <message>
-        <source>Asks the Calimbra measuring board for its sensors&apos; temperatures, once or at an interval.
-
-Commands:
-  ports                  serial ports present: path, description, maker, serial number and
-                         stable /dev/serial/by-id name, tab-separated
-  info                   the board&apos;s sensor-count reply and the count, tab-separated
-  read [SENSOR...|all]   temperatures of the given sensors (1 to 9; default: all active
-                         ones): sensor, degrees Celsius (empty when none) and the reply
-  led                    send the LED command; the board is told only &quot;&amp;a&quot;, so which LED
-                         and state it switches is the board&apos;s own choice
-  log                    read all active sensors (or --sensors) every --interval seconds
-                         and write a line per reading, until stopped or --count rounds
-
-Exit status: 0 done, 1 usage error, 2 the port could not be opened or was lost,
-3 no reply within the time-out. log goes on through faults and exits 0 on SIGINT or SIGTERM.</source>
-        <translation>Pede à placa de medição Calimbra as temperaturas de seus sensores, uma vez ou a intervalos.
-
-Comandos:
-  ports                  portas seriais presentes: caminho, descrição, fabricante, número de
-                         série e nome estável em /dev/serial/by-id, separados por tabulação
-  info                   a resposta da placa à quantidade de sensores e a quantidade,
-                         separadas por tabulação
-  read [SENSOR...|all]   temperaturas dos sensores dados (1 a 9; padrão: todos os ativos):
-                         sensor, graus Celsius (vazio quando não há) e a resposta
-  led                    envia o comando de LED; a placa recebe só &quot;&amp;a&quot;, então qual LED
-                         e qual estado ela aciona é escolha da própria placa
-  log                    lê todos os sensores ativos (ou --sensors) a cada --interval
-                         segundos e escreve uma linha por leitura, até ser parado ou
-                         completar --count rodadas
-
-Código de saída: 0 concluído, 1 erro de uso, 2 a porta não pôde ser aberta ou foi perdida,
-3 sem resposta dentro do tempo limite. log continua apesar das falhas e sai com 0 em
-SIGINT ou SIGTERM.</translation>
+        <source>Gave up: the %1 rounds asked for were not done within %2 s.</source>
+        <translation>Encerrado sem concluir: as %1 rodadas pedidas não terminaram em %2 s.</translation>
+    </message>
+</context>
+<context>
+    <name>calimbra::cli::Questions</name>
+    <message>
+        <source>A reply for another sensor (&quot;%1&quot;) arrived while sensor %2 was asked: a late answer to an earlier request, dropped.</source>
+        <translation>Chegou uma resposta de outro sensor (&quot;%1&quot;) enquanto o sensor %2 era consultado: é uma resposta atrasada a um pedido anterior, e foi descartada.</translation>
     </message>
     <message>
-        <source>Serial port: COM1 to COMn, a device such as /dev/ttyUSB0, or any path to one (default COM1, that is /dev/ttyS0).</source>
-        <translation>Porta serial: COM1 a COMn, um dispositivo como /dev/ttyUSB0, ou qualquer caminho até um (padrão COM1, isto é, /dev/ttyS0).</translation>
+        <source>The board&apos;s sensor-count reply &quot;%1&quot; carries no count of 0 to 9 sensors.</source>
+        <translation>A resposta &quot;%1&quot; da placa à quantidade de sensores não traz uma quantidade de 0 a 9 sensores.</translation>
     </message>
     <message>
-        <source>name</source>
-        <translation>nome</translation>
+        <source>The board reports no active sensors (&quot;%1&quot;); nothing to read.</source>
+        <translation>A placa informa que não há sensores ativos (&quot;%1&quot;); nada a ler.</translation>
     </message>
     <message>
-        <source>Baud rate (default 9600; 8N1, no flow control).</source>
-        <translation>Velocidade em baud (padrão 9600; 8N1, sem controle de fluxo).</translation>
+        <source>The reply for sensor %1 was garbled (cut short, or with bytes after a zero byte): &quot;%2&quot;.</source>
+        <translation>A resposta do sensor %1 veio corrompida (cortada, ou com bytes depois de um byte zero): &quot;%2&quot;.</translation>
     </message>
     <message>
-        <source>rate</source>
-        <translation>velocidade</translation>
+        <source>Sensor %1 answered %2, a value its firmware gives when %3; it is not taken as a reading.</source>
+        <translation>O sensor %1 respondeu %2, um valor que o firmware dele dá quando %3; isso não é considerado uma leitura.</translation>
     </message>
     <message>
-        <source>How long to wait for each reply, in milliseconds (default 2000).</source>
-        <translation>Quanto esperar por cada resposta, em milissegundos (padrão 2000).</translation>
+        <source>it has just been powered on</source>
+        <translation>o sensor acaba de ser ligado</translation>
     </message>
     <message>
-        <source>ms</source>
-        <translation>ms</translation>
-    </message>
-    <message>
-        <source>log: seconds from the start of one round to the next (default 10).</source>
-        <translation>log: segundos entre o início de uma rodada e o da seguinte (padrão 10).</translation>
-    </message>
-    <message>
-        <source>seconds</source>
-        <translation>segundos</translation>
-    </message>
-    <message>
-        <source>log: stop after this many rounds.</source>
-        <translation>log: para depois deste número de rodadas.</translation>
-    </message>
-    <message>
-        <source>rounds</source>
-        <translation>rodadas</translation>
-    </message>
-    <message>
-        <source>log: the sensors to read, e.g. 1,3,5-7 (default: all active ones).</source>
-        <translation>log: os sensores a ler, por exemplo 1,3,5-7 (padrão: todos os ativos).</translation>
-    </message>
-    <message>
-        <source>list</source>
-        <translation>lista</translation>
-    </message>
-    <message>
-        <source>log: csv (time, sensor, celsius, reply, with a header in a new file), json (JSON Lines) or influx (InfluxDB line protocol). Default csv.</source>
-        <translation>log: csv (hora, sensor, graus Celsius, resposta, com cabeçalho num arquivo novo), json (JSON Lines) ou influx (protocolo de linhas do InfluxDB). Padrão csv.</translation>
-    </message>
-    <message>
-        <source>format</source>
-        <translation>formato</translation>
-    </message>
-    <message>
-        <source>log: append to this file instead of writing to standard output.</source>
-        <translation>log: acrescenta a este arquivo em vez de escrever na saída padrão.</translation>
-    </message>
-    <message>
-        <source>file</source>
-        <translation>arquivo</translation>
-    </message>
-    <message>
-        <source>ports, info, read, led or log.</source>
-        <translation>ports, info, read, led ou log.</translation>
-    </message>
-    <message>
-        <source>See calimbra-cli --help.</source>
-        <translation>Veja calimbra-cli --help.</translation>
-    </message>
-    <message>
-        <source>No command given.</source>
-        <translation>Nenhum comando foi dado.</translation>
-    </message>
-    <message>
-        <source>--baud takes a positive whole number.</source>
-        <translation>--baud recebe um número inteiro positivo.</translation>
-    </message>
-    <message>
-        <source>--timeout takes a positive number of milliseconds.</source>
-        <translation>--timeout recebe um número positivo de milissegundos.</translation>
-    </message>
-    <message>
-        <source>ports takes no arguments.</source>
-        <translation>ports não recebe argumentos.</translation>
-    </message>
-    <message>
-        <source>log takes options only.</source>
-        <translation>log recebe apenas opções.</translation>
-    </message>
-    <message>
-        <source>--interval takes a number of seconds from 0.1 to 86400.</source>
-        <translation>--interval recebe um número de segundos de 0,1 a 86400.</translation>
-    </message>
-    <message>
-        <source>--count takes a positive whole number.</source>
-        <translation>--count recebe um número inteiro positivo.</translation>
-    </message>
-    <message>
-        <source>--sensors takes sensors from 1 to 9, e.g. 1,3,5-7.</source>
-        <translation>--sensors recebe sensores de 1 a 9, por exemplo 1,3,5-7.</translation>
-    </message>
-    <message>
-        <source>--format takes csv, json or influx.</source>
-        <translation>--format recebe csv, json ou influx.</translation>
-    </message>
-    <message>
-        <source>info takes no arguments.</source>
-        <translation>info não recebe argumentos.</translation>
-    </message>
-    <message>
-        <source>read takes sensors from 1 to 9, or all.</source>
-        <translation>read recebe sensores de 1 a 9, ou all.</translation>
-    </message>
-    <message>
-        <source>led takes no arguments.</source>
-        <translation>led não recebe argumentos.</translation>
-    </message>
-    <message>
-        <source>Unknown command &quot;%1&quot;.</source>
-        <translation>Comando desconhecido: &quot;%1&quot;.</translation>
+        <source>the sensor did not answer</source>
+        <translation>o sensor não respondeu</translation>
     </message>
 </context>
 </TS>
