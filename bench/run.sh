@@ -59,6 +59,9 @@ echo "Metrics scrape..." >&2
 "$build/bench/bench_metrics" 2000 2>/dev/null >>"$rows"
 echo "Outbox: ${QUEUED:-100000} readings queued and drained..." >&2
 "$build/bench/bench_outbox" "${QUEUED:-100000}" 2>/dev/null >>"$rows"
+echo "MQTT: latency to a subscriber over ${MQTT_ROUNDS:-30} rounds, replay of ${QUEUED:-100000} readings..." >&2
+"$build/bench/bench_mqtt" "$build/cli/calimbra-cli" "$build/tools/calimbra-simboard" "${MQTT_ROUNDS:-30}" \
+    "${QUEUED:-100000}" 2>/dev/null >>"$rows"
 echo "Monitor reading back a week-long log..." >&2
 "$build/bench/bench_monitor_log" 7 2>/dev/null >>"$rows"
 echo "Receive step..." >&2

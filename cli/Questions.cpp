@@ -81,8 +81,7 @@ void Questions::onCount(const CountAnswer& answer)
         return;
     }
     if (!answer.count) {
-        printError(
-            tr("The board's sensor-count reply \"%1\" carries no count of 0 to 9 sensors.").arg(answer.text));
+        printError(noCountMessage(answer));
         end(NoReply);
         return;
     }
@@ -91,7 +90,7 @@ void Questions::onCount(const CountAnswer& answer)
         return;
     }
     if (*answer.count == 0)
-        printError(tr("The board reports no active sensors (\"%1\"); nothing to read.").arg(answer.text));
+        printError(noSensorsMessage(answer));
     for (int sensor = 1; sensor <= *answer.count; ++sensor)
         toRead_ << sensor;
     next();

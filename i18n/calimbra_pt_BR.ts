@@ -41,13 +41,6 @@
     </message>
 </context>
 <context>
-    <name>ErrorHandler</name>
-    <message>
-        <source>Calimbra</source>
-        <translation>Calimbra</translation>
-    </message>
-</context>
-<context>
     <name>MonitorWindow</name>
     <message>
         <source>Calimbra Monitor</source>
@@ -894,6 +887,14 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
         <source>The monitor keeps trying to reopen it by itself.</source>
         <translation>O monitor continua tentando reabri-la sozinho.</translation>
     </message>
+    <message>
+        <source>The board&apos;s sensor-count reply &quot;%1&quot; carries no count of 0 to 9 sensors.</source>
+        <translation>A resposta &quot;%1&quot; da placa à quantidade de sensores não traz uma quantidade de 0 a 9 sensores.</translation>
+    </message>
+    <message>
+        <source>The board reports no active sensors (&quot;%1&quot;); nothing to read.</source>
+        <translation>A placa informa que não há sensores ativos (&quot;%1&quot;); nada a ler.</translation>
+    </message>
 </context>
 <context>
     <name>calimbra::AlarmHook</name>
@@ -1085,6 +1086,13 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
     <message>
         <source>takes a whole number of rounds, 1 or more.</source>
         <translation>recebe um número inteiro de rodadas, 1 ou mais.</translation>
+    </message>
+</context>
+<context>
+    <name>calimbra::ErrorHandler</name>
+    <message>
+        <source>Calimbra</source>
+        <translation>Calimbra</translation>
     </message>
 </context>
 <context>
@@ -1492,14 +1500,6 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
 <context>
     <name>calimbra::SamplingSession</name>
     <message>
-        <source>The board&apos;s sensor-count reply &quot;%1&quot; carries no count of 0 to 9 sensors.</source>
-        <translation>A resposta &quot;%1&quot; da placa à quantidade de sensores não traz uma quantidade de 0 a 9 sensores.</translation>
-    </message>
-    <message>
-        <source>The board reports no active sensors (&quot;%1&quot;); nothing to read.</source>
-        <translation>A placa informa que não há sensores ativos (&quot;%1&quot;); nada a ler.</translation>
-    </message>
-    <message>
         <source>A reply for another sensor (&quot;%1&quot;) arrived while sensor %2 was asked: a late answer to an earlier request, dropped. Late replies are dropped without saying so again; a longer time-out may avoid them.</source>
         <translation>Chegou uma resposta de outro sensor (&quot;%1&quot;) enquanto o sensor %2 era consultado: é uma resposta atrasada a um pedido anterior, e foi descartada. As próximas respostas atrasadas serão descartadas sem novo aviso; um tempo limite maior pode evitá-las.</translation>
     </message>
@@ -1636,14 +1636,6 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
     <message>
         <source>A reply for another sensor (&quot;%1&quot;) arrived while sensor %2 was asked: a late answer to an earlier request, dropped.</source>
         <translation>Chegou uma resposta de outro sensor (&quot;%1&quot;) enquanto o sensor %2 era consultado: é uma resposta atrasada a um pedido anterior, e foi descartada.</translation>
-    </message>
-    <message>
-        <source>The board&apos;s sensor-count reply &quot;%1&quot; carries no count of 0 to 9 sensors.</source>
-        <translation>A resposta &quot;%1&quot; da placa à quantidade de sensores não traz uma quantidade de 0 a 9 sensores.</translation>
-    </message>
-    <message>
-        <source>The board reports no active sensors (&quot;%1&quot;); nothing to read.</source>
-        <translation>A placa informa que não há sensores ativos (&quot;%1&quot;); nada a ler.</translation>
     </message>
     <message>
         <source>The reply for sensor %1 was garbled (cut short, or with bytes after a zero byte): &quot;%2&quot;.</source>

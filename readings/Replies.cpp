@@ -64,6 +64,16 @@ TemperatureAnswer judgeTemperature(int sensor, QByteArrayView reply, bool cut)
     return answer;
 }
 
+QString noCountMessage(const CountAnswer& answer)
+{
+    return tr("The board's sensor-count reply \"%1\" carries no count of 0 to 9 sensors.").arg(answer.text);
+}
+
+QString noSensorsMessage(const CountAnswer& answer)
+{
+    return tr("The board reports no active sensors (\"%1\"); nothing to read.").arg(answer.text);
+}
+
 std::optional<CountAnswer> judgeCount(QByteArrayView reply)
 {
     const qsizetype equals = reply.indexOf('=');

@@ -48,6 +48,10 @@ struct CountAnswer
     std::optional<int> count; // 0 to 9; absent when the number after "=" is missing or out of range
 };
 
+// What to say of a sensor-count reply without a count, and of one counting no sensor.
+[[nodiscard]] QString noCountMessage(const CountAnswer& answer);
+[[nodiscard]] QString noSensorsMessage(const CountAnswer& answer);
+
 // A sensor-count reply ("SN° =4 sens"): the whole number after the first "=". Nothing when the
 // bytes are not such a reply at all (no "=", or a temperature reply).
 [[nodiscard]] std::optional<CountAnswer> judgeCount(QByteArrayView reply);

@@ -90,14 +90,12 @@ void SamplingSession::onCount(const CountAnswer& answer)
     if (!inRound_)
         return;
     if (!answer.count) {
-        failRound(
-            ConversationFailure::NoReply,
-            tr("The board's sensor-count reply \"%1\" carries no count of 0 to 9 sensors.").arg(answer.text));
+        failRound(ConversationFailure::NoReply, noCountMessage(answer));
         return;
     }
     heardThisRound_ = true;
     if (*answer.count == 0 && !std::exchange(saidNoSensors_, true))
-        emit notice(tr("The board reports no active sensors (\"%1\"); nothing to read.").arg(answer.text));
+        emit notice(noSensorsMessage(answer));
     for (int sensor = 1; sensor <= *answer.count; ++sensor)
         toAsk_ << sensor;
     askNext();

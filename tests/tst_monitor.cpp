@@ -349,7 +349,7 @@ void MonitorTest::exportWritesWhatTheChartShowsAsTheLogDoes()
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
     QVERIFY(bytes.startsWith(logHeader(LogFormat::Csv)));
-    QVERIFY2(bytes.contains(",1,23.56,T1 = +23.56 °C\n"), bytes.constData()); // not 23.559999465942383
+    QVERIFY2(bytes.contains(",1,23.56,T1 = +23.56 °C,\n"), bytes.constData()); // not 23.559999465942383
 
     QList<Fed> back;
     LogParser parser([&](const LogRecord& record) {

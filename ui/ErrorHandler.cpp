@@ -16,8 +16,7 @@ void ErrorHandler::show(const QString& message)
 {
     emit errorShown(message);
     if (showsMessageBox_)
-        QMessageBox::critical(QApplication::activeWindow(),
-                              QCoreApplication::translate("ErrorHandler", "Calimbra"), message);
+        QMessageBox::critical(QApplication::activeWindow(), tr("Calimbra"), message);
 }
 
 void ErrorHandler::handle(const std::exception_ptr& error) noexcept
