@@ -152,8 +152,16 @@ void LogService::addMqtt()
     will.topic = MqttSink::statusTopic(board_);
     will.payload = QByteArrayLiteral("offline");
     settings.will = will;
-    auto sink = std::make_unique<MqttSink>(mqtt, std::make_unique<Outbox>(stateFolder_, options_.outboxLimit),
-                                           std::make_unique<MqttClient>(settings));
+    std::unique_ptr<Outbox> outbox;
+    try {
+        outbox = std::make_unique<Outbox>(stateFolder_, options_.outboxLimit);
+    } catch (const Error& error) {
+        throw Error(
+            tr("%1 The outbox keeps the readings bound for the broker; give it a folder of its own that "
+               "this user may write with --outbox.")
+                .arg(error.message()));
+    }
+    auto sink = std::make_unique<MqttSink>(mqtt, std::move(outbox), std::make_unique<MqttClient>(settings));
     for (auto profile = options_.profiles.cbegin(); profile != options_.profiles.cend(); ++profile)
         sink->setSensorProfile(profile.key(), profile->name, profile->high.has_value(),
                                profile->low.has_value());
