@@ -8,6 +8,7 @@
 //   bench_mqtt CALIMBRA_CLI CALIMBRA_SIMBOARD [ROUNDS] [QUEUED]
 
 #include "BenchTable.h"
+#include "QueuedReadings.h"
 
 #include "MqttClient.h"
 #include "MqttSink.h"
@@ -85,19 +86,6 @@ private:
     quint16 port_;
     QProcess process_;
 };
-
-Reading queuedReading(int n)
-{
-    static const QDateTime start =
-        QDateTime::fromString(QStringLiteral("2026-05-01T12:00:00.000-03:00"), Qt::ISODateWithMs);
-    Reading r;
-    r.sensor = 1 + n % 9;
-    r.roundStart = start.addSecs(n / 9);
-    r.time = r.roundStart.addMSecs(r.sensor * 83);
-    r.celsius = 18 + (n % 700) / 100.0;
-    r.text = QStringLiteral("T%1 = +%2 \u00B0C").arg(r.sensor).arg(*r.celsius, 0, 'f', 2);
-    return r;
-}
 
 void latency(const QString& cli, const QString& simboard, int rounds)
 {
@@ -181,7 +169,7 @@ void replay(int queued)
         {
             Outbox outbox(fill.path(), queued);
             for (int n = 0; n < queued; ++n)
-                outbox.add(queuedReading(n));
+                outbox.add(bench::queuedReading(n));
         }
         const QString folder = dir.filePath(QStringLiteral("outbox%1").arg(run));
         QDir().mkpath(folder);

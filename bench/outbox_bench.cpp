@@ -10,6 +10,7 @@
 
 #include "BenchTable.h"
 #include "ProcessStats.h"
+#include "QueuedReadings.h"
 
 #include "Outbox.h"
 
@@ -29,25 +30,6 @@ namespace {
 // The add rate: samples of so many adds each.
 constexpr int kRateSamples = 10;
 constexpr int kRateChunk = 200;
-
-// A round of nine sensors a second, with now and then one that did not answer.
-Reading reading(int n)
-{
-    static const QDateTime start =
-        QDateTime::fromString(QStringLiteral("2026-05-01T12:00:00.000-03:00"), Qt::ISODateWithMs);
-    Reading r;
-    r.sensor = 1 + n % 9;
-    r.roundStart = start.addSecs(n / 9);
-    r.time = r.roundStart.addMSecs(r.sensor * 83);
-    r.name = QStringLiteral("C\u00E2mara %1").arg(r.sensor);
-    if (n % 50 == 49) {
-        r.error = ReadError::Timeout;
-    } else {
-        r.celsius = 18 + (n % 700) / 100.0;
-        r.text = QStringLiteral("T%1 = +%2 \u00B0C").arg(r.sensor).arg(*r.celsius, 0, 'f', 2);
-    }
-    return r;
-}
 
 qint64 bytesIn(const QString& folder)
 {
@@ -81,7 +63,7 @@ int main(int argc, char* argv[])
             QElapsedTimer clock;
             clock.start();
             for (int n = 0; n < kRateChunk; ++n)
-                outbox.add(reading(n));
+                outbox.add(bench::queuedReading(n));
             rates.push_back(kRateChunk / (static_cast<double>(clock.nsecsElapsed()) / 1e9));
         }
         bench::row("outbox: add, one fsync'd transaction each", "1/s", rates);
@@ -95,7 +77,7 @@ int main(int argc, char* argv[])
         Outbox outbox(filled, readings);
         double rssAtThousand = 0;
         for (int n = 0; n < readings; ++n) {
-            outbox.add(reading(n));
+            outbox.add(bench::queuedReading(n));
             if (n + 1 == 1000)
                 rssAtThousand = mib(memoryKiB("VmRSS:"));
         }
