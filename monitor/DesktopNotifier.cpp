@@ -29,7 +29,9 @@ bool sessionBusExpected()
 
 } // namespace
 
-DesktopNotifier::DesktopNotifier(QObject* parent) : QObject(parent) {}
+DesktopNotifier::DesktopNotifier(QString application, QObject* parent)
+    : QObject(parent), application_(std::move(application))
+{}
 
 DesktopNotifier::~DesktopNotifier() = default;
 
@@ -42,8 +44,8 @@ void DesktopNotifier::notify(const QString& summary, const QString& body)
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("Notify"));
     const QVariantMap hints{{QStringLiteral("urgency"), QVariant::fromValue(kCritical)},
                             {QStringLiteral("desktop-entry"), QStringLiteral("io.github.calimbra.monitor")}};
-    call << QApplication::applicationDisplayName() << 0U << QStringLiteral("calimbra-monitor") << summary
-         << body << QStringList() << hints << kServerDefaultTimeout;
+    call << application_ << 0U << QStringLiteral("calimbra-monitor") << summary << body << QStringList()
+         << hints << kServerDefaultTimeout;
     auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, summary, body] {
         watcher->deleteLater();
@@ -61,7 +63,7 @@ void DesktopNotifier::showInTray(const QString& summary, const QString& body)
         return;
     if (!tray_) {
         tray_ = std::make_unique<QSystemTrayIcon>(QApplication::windowIcon());
-        tray_->setToolTip(QApplication::applicationDisplayName());
+        tray_->setToolTip(application_);
         tray_->show();
     }
     tray_->showMessage(summary, body, QSystemTrayIcon::Warning);

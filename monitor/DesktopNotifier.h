@@ -18,7 +18,8 @@ class DesktopNotifier : public QObject
     Q_OBJECT
 
 public:
-    explicit DesktopNotifier(QObject* parent = nullptr);
+    // `application`: the program's name, as the desktop shows it beside each notification.
+    explicit DesktopNotifier(QString application, QObject* parent = nullptr);
     ~DesktopNotifier() override;
 
     void notify(const QString& summary, const QString& body);
@@ -26,6 +27,7 @@ public:
 private:
     void showInTray(const QString& summary, const QString& body);
 
+    QString application_;
     bool busFailed_ = false;
     std::unique_ptr<QSystemTrayIcon> tray_;
 };

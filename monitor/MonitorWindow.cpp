@@ -133,6 +133,7 @@ MonitorWindow::MonitorWindow(QWidget* parent) : QMainWindow(parent), ui(std::mak
     connect(&broker_, &BrokerSource::notice, this, [this](const QString& message) { noteError(message); });
 
     loadSettings();
+    fillBoards();
     onSpanChosen();
     updateStatus();
 }
@@ -316,6 +317,7 @@ void MonitorWindow::useBoardFile(const QString& path, bool settingsToo)
         return;
     }
     applyProfiles(config.profiles);
+    passwordFile_ = config.mqttPasswordFile.value_or(QString());
     if (!settingsToo)
         return;
     ComPortSettings line = port_.settings();
@@ -336,7 +338,6 @@ void MonitorWindow::useBoardFile(const QString& path, bool settingsToo)
     }
     if (config.mqtt)
         ui->brokerEdit->setText(*config.mqtt);
-    passwordFile_ = config.mqttPasswordFile.value_or(QString());
     if (config.board) {
         chosenBoard_ = *config.board;
         fillBoards();
@@ -437,10 +438,12 @@ QString MonitorWindow::alarmText(int sensor, std::optional<AlarmKind> only) cons
             continue;
         switch (kind) {
         case AlarmKind::High:
-            named << (profile.high ? tr("high: above %1 °C").arg(shownCelsius(*profile.high)) : tr("high"));
+            named << (profile.high ? tr("high: above %1 °C").arg(shownCelsius(*profile.high))
+                                   : tr("high: above the limit"));
             break;
         case AlarmKind::Low:
-            named << (profile.low ? tr("low: below %1 °C").arg(shownCelsius(*profile.low)) : tr("low"));
+            named << (profile.low ? tr("low: below %1 °C").arg(shownCelsius(*profile.low))
+                                  : tr("low: below the limit"));
             break;
         case AlarmKind::Lost:
             named << tr("lost: no value");
@@ -856,6 +859,9 @@ void MonitorWindow::updateDirtyRows()
         table_->update(sensor, stats, missing, alarmText(sensor));
     }
     dirtyRows_.reset();
+    // The broker's readings come one by one, not in rounds that say so.
+    if (broker_.isRunning())
+        updateStatus();
 }
 
 void MonitorWindow::updateBrokerStatus(QStringList& parts) const

@@ -153,7 +153,7 @@ private:
     BoardProfile profile_;
     std::unique_ptr<AlarmWatch> alarms_;
     std::array<std::bitset<3>, board::kMaxSensors> activeAlarms_{}; // by AlarmKind
-    DesktopNotifier notifier_;
+    DesktopNotifier notifier_{tr("Calimbra Monitor")};
     // Where the readings shown came from: the profiles name and limit only the port's own.
     bool fromPort_ = true;
 

@@ -75,7 +75,8 @@ SensorsDialog::SensorsDialog(const QMap<int, SensorProfile>& profiles, const QSt
     header->setSectionResizeMode(NameColumn, QHeaderView::Stretch);
     ui->fileLabel->setText(path_.isEmpty()
                                ? tr("No board's file yet: Save asks where to keep the profiles.")
-                               : tr("Saved in %1, where the logging service reads them with --config.")
+                               : tr("Saved in the board's file %1, which calimbra-cli --config reads too; "
+                                    "its other lines stay as they are.")
                                      .arg(QDir::toNativeSeparators(path_)));
     ui->messageLabel->hide();
     connect(ui->buttonBox->button(QDialogButtonBox::Save), &QPushButton::clicked, this, &SensorsDialog::save);

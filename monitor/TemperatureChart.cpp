@@ -37,10 +37,10 @@ constexpr double kWheelZoom = 1.25;      // a notch of the wheel
 constexpr double kPanStep = 0.1;         // an arrow key or a notch of Shift+wheel
 constexpr int kWheelNotch = 120;
 constexpr int kDashColumns = 4; // the width of a reading drawn alone
-// A limit is drawn when it lies within half the values' range (2 °C at least) of them.
+// A limit is drawn when it lies within half the values' range (1 °C at least) of them.
 constexpr double kLimitNearFraction = 0.5;
-constexpr double kLimitNearest = 2.0; // °C
-constexpr qreal kLimitPenWidth = 1.5;
+constexpr double kLimitNearest = 1.0; // °C
+constexpr qreal kLimitPenWidth = 2;
 
 const std::array<QColor, board::kMaxSensors> kColours = {
     QColor(0x1f77b4), QColor(0xd62728), QColor(0x2ca02c), QColor(0xff7f0e), QColor(0x9467bd),
@@ -221,8 +221,12 @@ void TemperatureChart::applyVisibility(int sensor)
     for (QLineSeries* part : line.parts)
         part->setVisible(line.shown && !line.switchedOff);
     for (QLineSeries* limitLine : line.limitLines) {
-        if (limitLine)
-            limitLine->setVisible(line.shown && !line.switchedOff);
+        if (!limitLine)
+            continue;
+        limitLine->setVisible(line.shown && !line.switchedOff);
+        // Showing a series shows its legend entry again.
+        for (QLegendMarker* marker : chart_->legend()->markers(limitLine))
+            marker->setVisible(false);
     }
     // Hiding a series hides its legend entry too; a switched-off line keeps its entry, struck through.
     const auto markers = chart_->legend()->markers(line.parts.first());

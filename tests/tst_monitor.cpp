@@ -623,17 +623,18 @@ void MonitorTest::aSensorAboveItsHighLimitTurnsItsRowRed()
     boiler.high = 30;
     boiler.low = -50; // far below every value: neither drawn nor squashing the lines
     boiler.delay = std::chrono::seconds(10);
+    boiler.offset = -1; // the board reads a degree high
     window.applyProfiles({{2, boiler}});
     const auto* table = window.findChild<QTableWidget*>(QStringLiteral("table"));
     const QDateTime base = QDateTime::currentDateTime().addSecs(-60);
-    const auto feed = [&](int second, double celsius) {
+    const auto feed = [&](int second, double board) {
         Reading reading;
         reading.time = base.addSecs(second);
         reading.monotonicMs = second * 1000LL;
         reading.roundStart = reading.time;
         reading.sensor = 2;
-        reading.celsius = celsius;
-        reading.text = QStringLiteral("T2 = +%1 °C").arg(celsius, 0, 'f', 2);
+        reading.celsius = board;
+        reading.text = QStringLiteral("T2 = +%1 °C").arg(board, 0, 'f', 2);
         // The port's own path: profile, alarms, then the store.
         emit window.session().readingTaken(reading);
         emit window.session().roundFinished(reading.roundStart, 1);
@@ -645,26 +646,27 @@ void MonitorTest::aSensorAboveItsHighLimitTurnsItsRowRed()
         return background.style() != Qt::NoBrush && colour.red() > colour.green() + 40;
     };
 
-    feed(0, 31);
-    feed(5, 31.5);
+    feed(0, 32);
+    feed(5, 32.5);
     QCOMPARE(table->item(0, 0)->text(), QStringLiteral("S2 Boiler"));
     QVERIFY(!isRed()); // above, but not for 10 s yet
     QCOMPARE(table->item(0, 7)->text(), QString());
     QCOMPARE(window.chart().drawnLimits(), QList<double>{30});
-    feed(10, 31.2);
+    feed(10, 32.2);
     QVERIFY(isRed());
     QCOMPARE(table->item(0, 7)->text(), QStringLiteral("high: above 30.00 °C"));
-    feed(15, 29.8); // inside the hysteresis band: still in alarm
+    feed(15, 30.8); // 29.8, inside the hysteresis band: still in alarm
     QVERIFY(isRed());
-    feed(20, 29.4);
+    feed(20, 30.4);
     QVERIFY(!isRed());
+    QCOMPARE(table->item(0, 1)->text(), QStringLiteral("29.40"));
     QCOMPARE(table->item(0, 7)->text(), QString());
 
     const QString path = dir.filePath(QStringLiteral("export.csv"));
     window.exportTo(path);
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QVERIFY(file.readAll().contains(",2,29.4,T2 = +29.40 °C,Boiler\n"));
+    QVERIFY(file.readAll().contains(",2,29.4,T2 = +30.40 °C,Boiler\n"));
 }
 
 QTEST_MAIN(MonitorTest)
