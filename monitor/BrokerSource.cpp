@@ -67,7 +67,9 @@ BrokerSource::BrokerSource(QObject* parent) : QObject(parent) {}
 
 BrokerSource::~BrokerSource()
 {
-    stop();
+    // Not from one of the client's signals: it goes at once, not with an event loop that may be over.
+    if (client_)
+        client_->stop();
 }
 
 void BrokerSource::start(const MqttUrl& url)
