@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "MonitorWindow.h"
 
+#include "BoardConfig.h"
 #include "ComSetupDialog.h"
 #include "Error.h"
+#include "MqttUrl.h"
 #include "PortAdvice.h"
+#include "SensorsDialog.h"
 #include "Text.h"
 #include "ui_MonitorWindow.h"
 
@@ -13,6 +16,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QPainter>
 #include <QSaveFile>
 #include <QSerialPortInfo>
@@ -37,6 +41,21 @@ QString clock(const QDateTime& time)
     return time.isValid() ? shownTime(time.toMSecsSinceEpoch()) : QStringLiteral("—");
 }
 
+QString sensorLabel(int sensor, const QString& name)
+{
+    return name.isEmpty() ? QStringLiteral("S%1").arg(sensor)
+                          : QStringLiteral("S%1 %2").arg(sensor).arg(name);
+}
+
+// A broker's URL as it is remembered: a password in it stays in the memory of this run only.
+QString withoutPassword(const QString& url)
+{
+    const qsizetype scheme = url.indexOf(QLatin1String("://"));
+    const qsizetype at = url.lastIndexOf(u'@');
+    const qsizetype colon = scheme < 0 ? -1 : url.indexOf(u':', scheme + 3);
+    return scheme >= 0 && colon >= 0 && colon < at ? url.left(colon) + url.mid(at) : url;
+}
+
 } // namespace
 
 MonitorWindow::MonitorWindow(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::MonitorWindow>())
@@ -46,18 +65,24 @@ MonitorWindow::MonitorWindow(QWidget* parent) : QMainWindow(parent), ui(std::mak
     ui->settingsButton->setDefaultAction(ui->actionSettings);
     ui->startButton->setDefaultAction(ui->actionStart);
     ui->followButton->setDefaultAction(ui->actionFollow);
+    ui->sensorsButton->setDefaultAction(ui->actionSensors);
     table_ = std::make_unique<SensorTable>(*ui->table);
     ui->splitter->setStretchFactor(0, 1);
     ui->splitter->setStretchFactor(1, 0);
     chart_ = std::make_unique<TemperatureChart>(history_.store(), *ui->chartView);
     fillSpans();
+    fillSources();
     fillPorts();
+    resetAlarms();
 
     rowsTimer_.setSingleShot(true);
     rowsTimer_.setInterval(kRowsDelay);
     connect(&rowsTimer_, &QTimer::timeout, this, &MonitorWindow::updateDirtyRows);
     connect(ui->actionStart, &QAction::triggered, this, &MonitorWindow::startOrStop);
     connect(ui->actionSettings, &QAction::triggered, this, &MonitorWindow::showSettingsDialog);
+    connect(ui->actionSensors, &QAction::triggered, this, &MonitorWindow::showSensorsDialog);
+    connect(ui->sourceCombo, &QComboBox::currentIndexChanged, this, &MonitorWindow::onSourceChosen);
+    connect(ui->boardCombo, &QComboBox::activated, this, &MonitorWindow::onBoardChosen);
     connect(ui->actionOpenLog, &QAction::triggered, this, &MonitorWindow::chooseLogFile);
     connect(ui->actionRecord, &QAction::triggered, this, &MonitorWindow::chooseRecordFile);
     connect(ui->actionExport, &QAction::triggered, this, &MonitorWindow::chooseExportFile);
@@ -77,14 +102,38 @@ MonitorWindow::MonitorWindow(QWidget* parent) : QMainWindow(parent), ui(std::mak
         chart_->hideSensors();
         showHistory();
     });
-    connect(&session_, &SamplingSession::readingTaken, this, &MonitorWindow::addReading);
+    connect(&session_, &SamplingSession::readingTaken, this, &MonitorWindow::takePortReading);
     connect(&session_, &SamplingSession::roundFinished, this, &MonitorWindow::onRoundFinished);
     connect(&session_, &SamplingSession::troubleStarted, this, &MonitorWindow::onTrouble);
     connect(&session_, &SamplingSession::resumed, this, &MonitorWindow::onResumed);
     connect(&session_, &SamplingSession::nextRoundAt, this, &MonitorWindow::onNextRound);
     connect(&session_, &SamplingSession::finished, this, [this] { setRunning(false); });
 
+    connect(&broker_, &BrokerSource::readingReceived, this, &MonitorWindow::addReading);
+    connect(&broker_, &BrokerSource::boardsChanged, this, &MonitorWindow::fillBoards);
+    connect(&broker_, &BrokerSource::availabilityChanged, this, &MonitorWindow::onAvailability);
+    connect(&broker_, &BrokerSource::alarmChanged, this, &MonitorWindow::onAlarm);
+    connect(&broker_, &BrokerSource::sensorNamed, this, [this](int sensor, const QString& name) {
+        history_.rename(sensor, name);
+        if (!rowsTimer_.isActive())
+            rowsTimer_.start();
+    });
+    connect(&broker_, &BrokerSource::connected, this, [this] {
+        resumedAt_ = QDateTime::currentDateTime();
+        brokerAway_ = broker_.online() == false;
+        markAllRows();
+        updateStatus();
+    });
+    connect(&broker_, &BrokerSource::disconnected, this, &MonitorWindow::onBrokerDisconnected);
+    connect(&broker_, &BrokerSource::retrying, this, [this](std::chrono::seconds, const QString& reason) {
+        if (lastError_.startsWith(reason))
+            return;
+        noteError(withAdvice(reason, tr("The monitor keeps trying by itself.")));
+    });
+    connect(&broker_, &BrokerSource::notice, this, [this](const QString& message) { noteError(message); });
+
     loadSettings();
+    fillBoards();
     onSpanChosen();
     updateStatus();
 }
@@ -104,6 +153,29 @@ void MonitorWindow::fillSpans()
         ui->windowCombo->addItem(text, seconds);
 }
 
+void MonitorWindow::fillSources()
+{
+    ui->sourceCombo->addItem(tr("Serial port"), static_cast<int>(Source::Serial));
+    ui->sourceCombo->addItem(tr("MQTT broker"), static_cast<int>(Source::Broker));
+}
+
+MonitorWindow::Source MonitorWindow::source() const
+{
+    return static_cast<Source>(ui->sourceCombo->currentData().toInt());
+}
+
+void MonitorWindow::setSource(Source source)
+{
+    ui->sourceCombo->setCurrentIndex(ui->sourceCombo->findData(static_cast<int>(source)));
+}
+
+void MonitorWindow::onSourceChosen()
+{
+    ui->sourcePages->setCurrentWidget(source() == Source::Broker ? ui->brokerPage : ui->serialPage);
+    ui->actionSettings->setEnabled(source() == Source::Serial && !session_.isRunning());
+    updateStatus();
+}
+
 void MonitorWindow::onSpanChosen()
 {
     chart_->setSpan(seconds{ui->windowCombo->currentData().toInt()});
@@ -120,7 +192,272 @@ void MonitorWindow::fillPorts()
 
 void MonitorWindow::usePort(const QString& name)
 {
+    setSource(Source::Serial);
     ui->portCombo->setEditText(name);
+}
+
+void MonitorWindow::useBroker(const QString& url, const QString& board)
+{
+    setSource(Source::Broker);
+    if (!url.isEmpty())
+        ui->brokerEdit->setText(url);
+    if (!board.isEmpty())
+        chosenBoard_ = board;
+    fillBoards();
+}
+
+void MonitorWindow::fillBoards()
+{
+    const QList<BrokerSource::Board> boards = broker_.boards();
+    const auto announced = [&](const QString& name) {
+        return std::any_of(boards.begin(), boards.end(),
+                           [&](const auto& board) { return board.name == name; });
+    };
+    // The board shown last time once it announces itself, or else the first that does.
+    if (broker_.isRunning() && broker_.board().isEmpty() && !boards.isEmpty() &&
+        (chosenBoard_.isEmpty() || announced(chosenBoard_)))
+        followBoard(chosenBoard_.isEmpty() ? boards.first().name : chosenBoard_);
+    const QString shown = broker_.isRunning() && !broker_.board().isEmpty() ? broker_.board() : chosenBoard_;
+    const QSignalBlocker blocker(ui->boardCombo);
+    ui->boardCombo->clear();
+    if (!shown.isEmpty() && !announced(shown))
+        ui->boardCombo->addItem(tr("%1 — %2").arg(shown, tr("not announced")), shown);
+    for (const BrokerSource::Board& board : boards)
+        ui->boardCombo->addItem(tr("%1 — %2").arg(board.name, board.online ? tr("online") : tr("offline")),
+                                board.name);
+    ui->boardCombo->setCurrentIndex(ui->boardCombo->findData(shown));
+    updateStatus();
+}
+
+void MonitorWindow::onBoardChosen()
+{
+    const QString board = ui->boardCombo->currentData().toString();
+    chosenBoard_ = board;
+    if (broker_.isRunning() && board != broker_.board())
+        followBoard(board);
+    saveSettings();
+}
+
+void MonitorWindow::followBoard(const QString& board)
+{
+    chosenBoard_ = board;
+    forgetReadings();
+    fromPort_ = false;
+    updateLimits();
+    broker_.follow(board);
+    setWindowTitle(tr("%1 — Calimbra Monitor").arg(board));
+    // A board known to be away is a gap from now until it is back.
+    brokerAway_ = broker_.online() == false || !broker_.isConnected();
+    if (broker_.online() == false)
+        onAvailability(false, QDateTime::currentDateTime());
+    updateStatus();
+}
+
+void MonitorWindow::onAvailability(bool online, const QDateTime& when)
+{
+    if (!online) {
+        history_.addBreak(when.toMSecsSinceEpoch());
+        offlineSince_ = when;
+    }
+    brokerAway_ = !online || !broker_.isConnected();
+    markAllRows();
+    chart_->scheduleReplot();
+    updateStatus();
+}
+
+void MonitorWindow::onBrokerDisconnected(const QString& reason)
+{
+    history_.addBreak(QDateTime::currentMSecsSinceEpoch());
+    brokerAway_ = true;
+    noteError(withAdvice(reason, tr("The monitor keeps trying by itself.")));
+    markAllRows();
+    chart_->scheduleReplot();
+}
+
+void MonitorWindow::startBroker()
+{
+    const QString text = ui->brokerEdit->text().trimmed();
+    if (text.isEmpty()) {
+        noteError(
+            tr("Type the broker's URL in the Broker field, such as mqtt://host:1883, then press Start."));
+        return;
+    }
+    try {
+        MqttUrl url = MqttUrl::parse(text);
+        if (!url.user.isEmpty() && url.password.isEmpty() && !passwordFile_.isEmpty())
+            url.password = readPasswordFile(passwordFile_);
+        forgetReadings();
+        fromPort_ = false;
+        updateLimits();
+        lastError_.clear();
+        chart_->setLive(true);
+        chart_->setFollowing(true);
+        brokerAway_ = true;
+        broker_.follow(chosenBoard_);
+        broker_.start(url);
+    } catch (const Error& error) {
+        noteError(error.message());
+        return;
+    }
+    if (!chosenBoard_.isEmpty())
+        setWindowTitle(tr("%1 — Calimbra Monitor").arg(chosenBoard_));
+    fillBoards();
+    saveSettings();
+}
+
+void MonitorWindow::useBoardFile(const QString& path, bool settingsToo)
+{
+    boardFile_ = QFileInfo(path).absoluteFilePath();
+    BoardConfig config;
+    try {
+        config = readBoardConfig(boardFile_);
+    } catch (const Error& error) {
+        applyProfiles({});
+        showStartProblem(error.message());
+        return;
+    }
+    applyProfiles(config.profiles);
+    passwordFile_ = config.mqttPasswordFile.value_or(QString());
+    if (!settingsToo)
+        return;
+    ComPortSettings line = port_.settings();
+    if (config.port) {
+        line.portName = *config.port;
+        ui->portCombo->setEditText(*config.port);
+    }
+    line.baudRate = config.baud.value_or(line.baudRate);
+    port_.setSettings(line);
+    if (config.interval)
+        ui->intervalSpin->setValue(
+            static_cast<int>(std::max<qint64>(1, (config.interval->count() + 999) / 1000)));
+    if (config.sensors) {
+        QStringList numbers;
+        for (const int sensor : *config.sensors)
+            numbers << QString::number(sensor);
+        ui->sensorsEdit->setText(numbers.join(u','));
+    }
+    if (config.mqtt)
+        ui->brokerEdit->setText(*config.mqtt);
+    if (config.board) {
+        chosenBoard_ = *config.board;
+        fillBoards();
+    }
+}
+
+void MonitorWindow::showStartProblem(const QString& message)
+{
+    auto* box = new QMessageBox(QMessageBox::Warning, tr("Calimbra Monitor"),
+                                tr("The board's file could not be read, so the monitor starts without the "
+                                   "sensors' names, offsets and alarms. Correct the file and start the "
+                                   "monitor again, or save new profiles with Sensors…"),
+                                QMessageBox::Ok, this);
+    box->setInformativeText(message);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    // Once the window is up, so that the box sits over it.
+    QTimer::singleShot(0, box, [box] { box->open(); });
+}
+
+void MonitorWindow::showSensorsDialog()
+{
+    auto* dialog = new SensorsDialog(profiles_, boardFile_, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &SensorsDialog::saved, this,
+            [this](const QString& path, const QMap<int, SensorProfile>& profiles) {
+                boardFile_ = path;
+                applyProfiles(profiles);
+                saveSettings();
+            });
+    dialog->open();
+}
+
+void MonitorWindow::applyProfiles(const QMap<int, SensorProfile>& profiles)
+{
+    profiles_ = profiles;
+    profile_.setSensors(profiles);
+    alarms_->setProfiles(profiles);
+    // The port's readings are named by the profiles; a broker's and a log's carry their own names.
+    if (fromPort_ && !history_.log()) {
+        for (int sensor = 1; sensor <= board::kMaxSensors; ++sensor)
+            history_.rename(sensor, profiles.value(sensor).name);
+    }
+    updateLimits();
+    markAllRows();
+}
+
+void MonitorWindow::updateLimits()
+{
+    for (int sensor = 1; sensor <= board::kMaxSensors; ++sensor) {
+        const SensorProfile profile = profiles_.value(sensor);
+        const bool limited = fromPort_ && !history_.log();
+        chart_->setLimits(sensor, limited ? profile.low : std::nullopt,
+                          limited ? profile.high : std::nullopt);
+    }
+}
+
+void MonitorWindow::resetAlarms()
+{
+    alarms_ = std::make_unique<AlarmWatch>();
+    alarms_->setProfiles(profiles_);
+    connect(alarms_.get(), &AlarmWatch::alarmChanged, this, &MonitorWindow::onAlarm);
+    activeAlarms_.fill({});
+}
+
+void MonitorWindow::takePortReading(Reading reading)
+{
+    profile_.apply(reading);
+    alarms_->take(reading);
+    addReading(reading);
+}
+
+void MonitorWindow::onAlarm(const AlarmEvent& event)
+{
+    if (event.sensor < 1 || event.sensor > board::kMaxSensors)
+        return;
+    const auto slot = static_cast<std::size_t>(event.sensor - 1);
+    activeAlarms_.at(slot).set(static_cast<std::size_t>(event.kind), event.raised);
+    dirtyRows_.set(slot);
+    if (!rowsTimer_.isActive())
+        rowsTimer_.start();
+    if (!event.raised)
+        return;
+    const QString value = event.celsius
+                              ? tr("%1 °C at %2").arg(shownCelsius(*event.celsius), clock(event.time))
+                              : tr("at %1").arg(clock(event.time));
+    notifier_.notify(tr("Alarm on %1").arg(sensorLabel(event.sensor, event.name)),
+                     tr("%1 — %2").arg(alarmText(event.sensor, event.kind), value));
+}
+
+QString MonitorWindow::alarmText(int sensor, std::optional<AlarmKind> only) const
+{
+    const auto& active = activeAlarms_.at(static_cast<std::size_t>(sensor - 1));
+    // The limits are known for the port's readings; the broker's come from the service's profiles.
+    const SensorProfile profile = fromPort_ ? profiles_.value(sensor) : SensorProfile();
+    QStringList named;
+    for (const AlarmKind kind : {AlarmKind::High, AlarmKind::Low, AlarmKind::Lost}) {
+        if (only ? kind != *only : !active.test(static_cast<std::size_t>(kind)))
+            continue;
+        switch (kind) {
+        case AlarmKind::High:
+            named << (profile.high ? tr("high: above %1 °C").arg(shownCelsius(*profile.high))
+                                   : tr("high: above the limit"));
+            break;
+        case AlarmKind::Low:
+            named << (profile.low ? tr("low: below %1 °C").arg(shownCelsius(*profile.low))
+                                  : tr("low: below the limit"));
+            break;
+        case AlarmKind::Lost:
+            named << tr("lost: no value");
+            break;
+        }
+    }
+    return named.join(QStringLiteral("; "));
+}
+
+void MonitorWindow::markAllRows()
+{
+    dirtyRows_.set();
+    if (!rowsTimer_.isActive())
+        rowsTimer_.start();
 }
 
 void MonitorWindow::loadSettings()
@@ -141,6 +478,12 @@ void MonitorWindow::loadSettings()
     ui->portCombo->setEditText(line.portName);
     ui->intervalSpin->setValue(settings.value(QStringLiteral("interval"), kDefaultIntervalSeconds).toInt());
     ui->sensorsEdit->setText(settings.value(QStringLiteral("sensors")).toString());
+    ui->brokerEdit->setText(settings.value(QStringLiteral("broker/url")).toString());
+    chosenBoard_ = settings.value(QStringLiteral("broker/board")).toString();
+    boardFile_ = settings.value(QStringLiteral("boardFile")).toString();
+    setSource(settings.value(QStringLiteral("source")).toString() == QLatin1String("broker")
+                  ? Source::Broker
+                  : Source::Serial);
     // The span is kept in seconds; earlier versions kept the position in the list.
     const std::array<int, 4> formerSpans = {10 * 60, 60 * 60, 24 * 60 * 60, 0};
     int span = formerSpans[0];
@@ -169,6 +512,11 @@ void MonitorWindow::saveSettings() const
     settings.setValue(QStringLiteral("port/flowControl"), line.flowControl);
     settings.setValue(QStringLiteral("interval"), ui->intervalSpin->value());
     settings.setValue(QStringLiteral("sensors"), ui->sensorsEdit->text());
+    settings.setValue(QStringLiteral("broker/url"), withoutPassword(ui->brokerEdit->text().trimmed()));
+    settings.setValue(QStringLiteral("broker/board"), chosenBoard_);
+    settings.setValue(QStringLiteral("boardFile"), boardFile_);
+    settings.setValue(QStringLiteral("source"),
+                      source() == Source::Broker ? QStringLiteral("broker") : QStringLiteral("serial"));
     settings.setValue(QStringLiteral("span"), ui->windowCombo->currentData().toInt());
     settings.remove(QStringLiteral("window"));
     settings.setValue(QStringLiteral("lastFolder"), lastFolder_);
@@ -179,6 +527,7 @@ void MonitorWindow::closeEvent(QCloseEvent* event)
 {
     session_.stop();
     port_.Close();
+    broker_.stop();
     saveSettings();
     event->accept();
 }
@@ -204,14 +553,16 @@ void MonitorWindow::noteError(const QString& message, const QDateTime& when)
 
 void MonitorWindow::startOrStop()
 {
-    setRunning(!session_.isRunning());
+    setRunning(!session_.isRunning() && !broker_.isRunning());
 }
 
 void MonitorWindow::setRunning(bool running)
 {
-    if (running == session_.isRunning() && running)
+    if (running && (session_.isRunning() || broker_.isRunning()))
         return;
-    if (running) {
+    if (running && source() == Source::Broker) {
+        startBroker();
+    } else if (running) {
         const auto sensors = sensorList(ui->sensorsEdit->text());
         if (!sensors) {
             noteError(
@@ -225,6 +576,9 @@ void MonitorWindow::setRunning(bool running)
             return;
         }
         forgetReadings();
+        fromPort_ = true;
+        applyProfiles(profiles_);
+        profile_.forgetPreviousValues();
         chart_->setLive(true);
         for (const int sensor : *sensors)
             showSensor(sensor);
@@ -239,15 +593,22 @@ void MonitorWindow::setRunning(bool running)
     } else {
         session_.stop();
         port_.Close();
+        if (broker_.isRunning()) {
+            broker_.stop();
+            history_.addBreak(QDateTime::currentMSecsSinceEpoch());
+        }
         nextRound_ = QDateTime();
         inTrouble_ = false;
+        brokerAway_ = false;
     }
-    ui->actionStart->setText(session_.isRunning() ? tr("&Stop") : tr("&Start"));
+    const bool runs = session_.isRunning() || broker_.isRunning();
+    ui->actionStart->setText(runs ? tr("&Stop") : tr("&Start"));
     for (QWidget* control : {static_cast<QWidget*>(ui->portCombo), static_cast<QWidget*>(ui->intervalSpin),
-                             static_cast<QWidget*>(ui->sensorsEdit)})
-        control->setEnabled(!session_.isRunning());
-    ui->actionSettings->setEnabled(!session_.isRunning());
-    ui->actionOpenLog->setEnabled(!session_.isRunning());
+                             static_cast<QWidget*>(ui->sensorsEdit), static_cast<QWidget*>(ui->sourceCombo),
+                             static_cast<QWidget*>(ui->brokerEdit)})
+        control->setEnabled(!runs);
+    ui->actionSettings->setEnabled(!runs && source() == Source::Serial);
+    ui->actionOpenLog->setEnabled(!runs);
     for (int sensor = 1; sensor <= board::kMaxSensors; ++sensor)
         dirtyRows_.set(static_cast<std::size_t>(sensor - 1));
     updateDirtyRows();
@@ -259,8 +620,11 @@ void MonitorWindow::forgetReadings()
     history_.clear();
     table_->clear();
     chart_->hideSensors();
+    resetAlarms();
     lastRound_ = nextRound_ = QDateTime();
     inTrouble_ = false;
+    brokerAway_ = false;
+    offlineSince_ = QDateTime();
     chart_->replot();
     setWindowTitle(tr("Calimbra Monitor"));
 }
@@ -361,9 +725,10 @@ void MonitorWindow::exportTo(const QString& path)
 
 void MonitorWindow::openLog(const QString& path)
 {
-    if (session_.isRunning())
+    if (session_.isRunning() || broker_.isRunning())
         setRunning(false);
     forgetReadings();
+    fromPort_ = false;
     lastError_.clear();
     chart_->setLive(false);
     sinceLogShown_.invalidate();
@@ -372,6 +737,7 @@ void MonitorWindow::openLog(const QString& path)
     chart_->setFollowing(true);
     setWindowTitle(tr("%1 — Calimbra Monitor").arg(QFileInfo(path).fileName()));
     history_.openLog(path);
+    updateLimits();
     updateStatus();
 }
 
@@ -421,6 +787,7 @@ void MonitorWindow::replot()
 
 void MonitorWindow::onRoundFinished(const QDateTime& start)
 {
+    alarms_->roundFinished(start);
     lastRound_ = start;
     // A sensor read before but not in this round has stopped answering; it is marked, not frozen.
     for (int sensor = 1; sensor <= board::kMaxSensors; ++sensor)
@@ -446,6 +813,8 @@ void MonitorWindow::onTrouble(const QString& message, const QDateTime& when)
 
 void MonitorWindow::onResumed(const QDateTime& when)
 {
+    // A board back from an outage may have been powered off: its first 85 °C is no reading.
+    profile_.forgetPreviousValues();
     inTrouble_ = false;
     resumedAt_ = when;
     updateStatus();
@@ -483,12 +852,44 @@ void MonitorWindow::updateDirtyRows()
         const SensorStats::Sensor& stats = history_.stats().at(sensor);
         if (stats.seen())
             chart_->showSensor(sensor, stats.name); // under its name, once it has one
-        const bool missing = live && stats.seen() &&
-                             (inTrouble_ || (lastRound_.isValid() && stats.roundMs > 0 &&
-                                             stats.roundMs < lastRound_.toMSecsSinceEpoch()));
-        table_->update(sensor, stats, missing);
+        const bool missing =
+            live && stats.seen() &&
+            (inTrouble_ || brokerAway_ ||
+             (lastRound_.isValid() && stats.roundMs > 0 && stats.roundMs < lastRound_.toMSecsSinceEpoch()));
+        table_->update(sensor, stats, missing, alarmText(sensor));
     }
     dirtyRows_.reset();
+    // The broker's readings come one by one, not in rounds that say so.
+    if (broker_.isRunning())
+        updateStatus();
+}
+
+void MonitorWindow::updateBrokerStatus(QStringList& parts) const
+{
+    const QString broker = broker_.brokerText();
+    const QString board = broker_.board();
+    if (!broker_.isConnected()) {
+        parts << tr("Connecting to the broker %1").arg(broker);
+        if (!board.isEmpty())
+            parts << tr("board %1").arg(board);
+        return;
+    }
+    if (board.isEmpty()) {
+        parts << (broker_.boards().isEmpty()
+                      ? tr("Connected to the broker %1; no board has announced itself yet").arg(broker)
+                      : tr("Connected to the broker %1; choose a board in the Board field").arg(broker));
+        return;
+    }
+    parts << tr("Watching board %1 on the broker %2").arg(board, broker);
+    const std::optional<bool> online = broker_.online();
+    if (!online)
+        parts << tr("the board has not announced itself");
+    else if (*online)
+        parts << tr("the board is online");
+    else
+        parts << tr("the board is offline since %1").arg(clock(offlineSince_));
+    if (const auto last = history_.store().lastTime())
+        parts << tr("last reading %1").arg(shownTime(*last));
 }
 
 void MonitorWindow::updateStatus()
@@ -498,6 +899,8 @@ void MonitorWindow::updateStatus()
         parts << tr("Reading %1 every %2 s").arg(port_.portName()).arg(ui->intervalSpin->value());
         parts << tr("last round %1").arg(clock(lastRound_));
         parts << (inTrouble_ ? tr("retrying by itself") : tr("next round %1").arg(clock(nextRound_)));
+    } else if (broker_.isRunning()) {
+        updateBrokerStatus(parts);
     } else if (const LogReader* log = history_.log()) {
         const QString file = QDir::toNativeSeparators(log->path());
         if (const auto percent = history_.loadingPercent()) {

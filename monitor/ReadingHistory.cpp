@@ -34,6 +34,14 @@ void ReadingHistory::take(const Reading& reading)
     changed_.set(static_cast<std::size_t>(reading.sensor - 1));
 }
 
+void ReadingHistory::rename(int sensor, const QString& name)
+{
+    if (stats_.at(sensor).name == name)
+        return;
+    stats_.setName(sensor, name);
+    changed_.set(static_cast<std::size_t>(sensor - 1));
+}
+
 void ReadingHistory::openLog(const QString& path)
 {
     clear();

@@ -32,6 +32,8 @@ public:
     // Forgets every reading, and the log.
     void clear();
     void take(const Reading& reading);
+    // A new name for a sensor (its profile changed), shown for its past readings too.
+    void rename(int sensor, const QString& name);
     // No line is drawn across this moment: the board could not be read.
     void addBreak(qint64 ms) { store_.addBreak(ms); }
     // Forgets what is held and reads the log, from the event loop.

@@ -45,6 +45,12 @@ public:
     void take(int sensor, qint64 ms, std::optional<double> celsius, std::optional<ReadError> error,
               const QString& reply, const QString& name, qint64 roundMs = 0);
 
+    // The sensor is called so from now on, or by its number alone when the name is empty.
+    void setName(int sensor, const QString& name)
+    {
+        sensors_.at(static_cast<std::size_t>(sensor - 1)).name = name;
+    }
+
     [[nodiscard]] const Sensor& at(int sensor) const
     {
         return sensors_.at(static_cast<std::size_t>(sensor - 1));

@@ -15,9 +15,23 @@
 namespace calimbra {
 namespace {
 
-constexpr int kRowPadding = 8; // pixels above and below a row's text
+constexpr int kRowPadding = 8;      // pixels above and below a row's text
+constexpr int kDarkerInAlarm = 150; // percent: a sensor's colour on the alarm's red
 
-enum Column { SensorColumn, LastColumn, ReplyColumn, MinColumn, MaxColumn, MeanColumn, TimeColumn };
+enum Column {
+    SensorColumn,
+    LastColumn,
+    ReplyColumn,
+    MinColumn,
+    MaxColumn,
+    MeanColumn,
+    TimeColumn,
+    AlarmColumn
+};
+
+// Dark text on a light red, readable whatever the desktop's colours.
+const QColor kAlarmBackground(0xf6, 0xc1, 0xc1);
+const QColor kAlarmText(0x20, 0x00, 0x00);
 
 } // namespace
 
@@ -64,7 +78,7 @@ bool SensorTable::show(int sensor)
     return true;
 }
 
-void SensorTable::update(int sensor, const SensorStats::Sensor& stats, bool missing)
+void SensorTable::update(int sensor, const SensorStats::Sensor& stats, bool missing, const QString& alarms)
 {
     const int row = rowOf(sensor);
     if (row < 0)
@@ -93,7 +107,8 @@ void SensorTable::update(int sensor, const SensorStats::Sensor& stats, bool miss
     }
     const auto mean = stats.mean();
     const bool faint = missing || (stats.seen() && !stats.celsius);
-    const std::array<QString, TimeColumn + 1> cells = {
+    const bool alarmed = !alarms.isEmpty();
+    const std::array<QString, AlarmColumn + 1> cells = {
         stats.name.isEmpty() ? QStringLiteral("S%1").arg(sensor)
                              : QStringLiteral("S%1 %2").arg(sensor).arg(stats.name),
         last,
@@ -104,20 +119,33 @@ void SensorTable::update(int sensor, const SensorStats::Sensor& stats, bool miss
         !stats.seen() ? QString()
         : missing     ? tr("%1 — not answering").arg(shownTime(stats.ms))
                       : shownTime(stats.ms),
+        alarms,
     };
+    const QBrush background = alarmed ? QBrush(kAlarmBackground) : QBrush();
     // Each change of a cell lays out the table's columns again: only what changed is set.
-    for (int column = SensorColumn; column <= TimeColumn; ++column) {
+    for (int column = SensorColumn; column <= AlarmColumn; ++column) {
         QTableWidgetItem* item = table_.item(row, column);
         const QString& text = cells.at(static_cast<std::size_t>(column));
         if (item->text() != text)
             item->setText(text);
-        if (column == SensorColumn || item->font().italic() == faint)
-            continue;
+        if (item->background() != background)
+            item->setBackground(background);
         QFont font = item->font();
-        font.setItalic(faint);
-        item->setFont(font);
-        item->setForeground(faint ? table_.palette().color(QPalette::Disabled, QPalette::Text)
-                                  : table_.palette().color(QPalette::Text));
+        QColor colour;
+        if (column == SensorColumn) {
+            font.setBold(alarmed);
+            colour = alarmed ? sensorColour(sensor).darker(kDarkerInAlarm) : sensorColour(sensor);
+        } else {
+            font.setItalic(faint && column != AlarmColumn);
+            font.setBold(alarmed && column == AlarmColumn);
+            colour = alarmed ? kAlarmText
+                     : faint ? table_.palette().color(QPalette::Disabled, QPalette::Text)
+                             : table_.palette().color(QPalette::Text);
+        }
+        if (item->font() != font)
+            item->setFont(font);
+        if (item->foreground().color() != colour)
+            item->setForeground(colour);
     }
 }
 

@@ -16,8 +16,8 @@ namespace calimbra {
 [[nodiscard]] QString shownCelsius(double value);
 
 // The summary table: a row for each sensor read (or chosen), in the sensors' order, with its latest
-// reading (or why it has none), its lowest, highest and mean value and the time of its latest
-// reading. The reply takes the width the numbers leave.
+// reading (or why it has none), its lowest, highest and mean value, the time of its latest reading
+// and its alarms, the row red while it has one. The reply takes the width the numbers leave.
 class SensorTable
 {
     Q_DECLARE_TR_FUNCTIONS(calimbra::SensorTable)
@@ -29,7 +29,8 @@ public:
     // A row for the sensor, unless it has one; true when one was added.
     bool show(int sensor);
     // `missing`: the sensor was read before but not in the last round, or the board is not answering.
-    void update(int sensor, const SensorStats::Sensor& stats, bool missing);
+    // `alarms`: the alarms active, named; empty when none is.
+    void update(int sensor, const SensorStats::Sensor& stats, bool missing, const QString& alarms = {});
     // The height that shows every row.
     [[nodiscard]] int wholeHeight() const;
 

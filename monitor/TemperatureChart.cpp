@@ -11,6 +11,7 @@
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QLocale>
+#include <QPen>
 #include <QSet>
 #include <QValueAxis>
 #include <QWheelEvent>
@@ -36,6 +37,10 @@ constexpr double kWheelZoom = 1.25;      // a notch of the wheel
 constexpr double kPanStep = 0.1;         // an arrow key or a notch of Shift+wheel
 constexpr int kWheelNotch = 120;
 constexpr int kDashColumns = 4; // the width of a reading drawn alone
+// A limit is drawn when it lies within half the values' range (1 °C at least) of them.
+constexpr double kLimitNearFraction = 0.5;
+constexpr double kLimitNearest = 1.0; // °C
+constexpr qreal kLimitPenWidth = 2;
 
 const std::array<QColor, board::kMaxSensors> kColours = {
     QColor(0x1f77b4), QColor(0xd62728), QColor(0x2ca02c), QColor(0xff7f0e), QColor(0x9467bd),
@@ -172,11 +177,57 @@ void TemperatureChart::hideSensors()
     }
 }
 
+void TemperatureChart::setLimits(int sensor, std::optional<double> low, std::optional<double> high)
+{
+    Line& line = lines_.at(static_cast<std::size_t>(sensor - 1));
+    if (line.limits == std::array{low, high})
+        return;
+    line.limits = {low, high};
+    if ((low || high) && !line.limitLines[0]) {
+        QPen pen(sensorColour(sensor), kLimitPenWidth, Qt::DashLine);
+        for (QLineSeries*& limitLine : line.limitLines)
+            limitLine = addSeries(pen);
+    }
+    scheduleReplot();
+}
+
+QList<double> TemperatureChart::drawnLimits() const
+{
+    QList<double> drawn;
+    for (const Line& line : lines_) {
+        for (const QLineSeries* limitLine : line.limitLines) {
+            if (limitLine && limitLine->count() > 0)
+                drawn << limitLine->at(0).y();
+        }
+    }
+    return drawn;
+}
+
+QLineSeries* TemperatureChart::addSeries(const QPen& pen)
+{
+    auto* series = new QLineSeries(chart_);
+    series->setPen(pen);
+    chart_->addSeries(series);
+    series->attachAxis(timeAxis_);
+    series->attachAxis(valueAxis_);
+    for (QLegendMarker* marker : chart_->legend()->markers(series))
+        marker->setVisible(false);
+    return series;
+}
+
 void TemperatureChart::applyVisibility(int sensor)
 {
     const Line& line = lines_.at(static_cast<std::size_t>(sensor - 1));
     for (QLineSeries* part : line.parts)
         part->setVisible(line.shown && !line.switchedOff);
+    for (QLineSeries* limitLine : line.limitLines) {
+        if (!limitLine)
+            continue;
+        limitLine->setVisible(line.shown && !line.switchedOff);
+        // Showing a series shows its legend entry again.
+        for (QLegendMarker* marker : chart_->legend()->markers(limitLine))
+            marker->setVisible(false);
+    }
     // Hiding a series hides its legend entry too; a switched-off line keeps its entry, struck through.
     const auto markers = chart_->legend()->markers(line.parts.first());
     for (QLegendMarker* marker : markers) {
@@ -268,6 +319,26 @@ void TemperatureChart::replot()
             }
         }
     }
+    // Limits near the values are drawn and taken into the scale; far ones would squash the lines.
+    std::array<std::array<bool, 2>, board::kMaxSensors> limitShown{};
+    if (low <= high) {
+        const double near = std::max((high - low) * kLimitNearFraction, kLimitNearest);
+        const double lowest = low - near;
+        const double highest = high + near;
+        for (int sensor = 1; sensor <= board::kMaxSensors; ++sensor) {
+            const Line& line = lines_.at(static_cast<std::size_t>(sensor - 1));
+            if (!line.shown || line.switchedOff)
+                continue;
+            for (std::size_t i = 0; i < line.limits.size(); ++i) {
+                const std::optional<double> limit = line.limits.at(i);
+                if (!limit || *limit < lowest || *limit > highest)
+                    continue;
+                limitShown.at(static_cast<std::size_t>(sensor - 1)).at(i) = true;
+                low = std::min(low, *limit);
+                high = std::max(high, *limit);
+            }
+        }
+    }
     const ValueScale scale = valueScale(low, high);
     // The chart lays out every line again at each change of an axis: the old lines go first, so
     // that only the new ones are laid out, once.
@@ -276,6 +347,10 @@ void TemperatureChart::replot()
             for (QLineSeries* part : line.parts) {
                 if (part->count() > 0)
                     part->clear();
+            }
+            for (QLineSeries* limitLine : line.limitLines) {
+                if (limitLine && limitLine->count() > 0)
+                    limitLine->clear();
             }
         }
         settingRange_ = true;
@@ -286,22 +361,26 @@ void TemperatureChart::replot()
     for (int sensor = 1; sensor <= board::kMaxSensors; ++sensor) {
         Line& line = lines_.at(static_cast<std::size_t>(sensor - 1));
         const auto& sensorRuns = runs.at(static_cast<std::size_t>(sensor - 1));
-        while (line.parts.size() < sensorRuns.size()) {
-            auto* part = new QLineSeries(chart_);
-            part->setColor(sensorColour(sensor));
-            chart_->addSeries(part);
-            part->attachAxis(timeAxis_);
-            part->attachAxis(valueAxis_);
-            for (QLegendMarker* marker : chart_->legend()->markers(part))
-                marker->setVisible(false);
-            line.parts << part;
-        }
+        while (line.parts.size() < sensorRuns.size())
+            line.parts << addSeries(line.parts.first()->pen());
         for (qsizetype i = 0; i < line.parts.size(); ++i) {
             QLineSeries* part = line.parts[i];
             if (i < sensorRuns.size())
                 part->replace(sensorRuns[i]);
             else if (part->count() > 0)
                 part->clear();
+        }
+        for (std::size_t i = 0; i < line.limitLines.size(); ++i) {
+            QLineSeries* limitLine = line.limitLines.at(i);
+            if (!limitLine)
+                continue;
+            if (limitShown.at(static_cast<std::size_t>(sensor - 1)).at(i)) {
+                const double value = *line.limits.at(i);
+                limitLine->replace(
+                    {QPointF(static_cast<double>(from_), value), QPointF(static_cast<double>(to_), value)});
+            } else if (limitLine->count() > 0) {
+                limitLine->clear();
+            }
         }
     }
 }

@@ -11,12 +11,14 @@
 
 #include <array>
 #include <chrono>
+#include <optional>
 #include <utility>
 
 class QCategoryAxis;
 class QChart;
 class QChartView;
 class QLineSeries;
+class QPen;
 class QValueAxis;
 
 namespace calimbra {
@@ -51,6 +53,11 @@ public:
     // A legend entry and a line, for the sensors read only; the name follows the number.
     void showSensor(int sensor, const QString& name);
     void hideSensors();
+    // Dashed lines in the sensor's colour at its alarm limits, drawn with its line when they are
+    // among or near the values shown; the value axis then takes them in.
+    void setLimits(int sensor, std::optional<double> low, std::optional<double> high);
+    // The limits drawn now, low and high of each sensor in turn: for tests.
+    [[nodiscard]] QList<double> drawnLimits() const;
     // Shown and not switched off at its legend entry.
     [[nodiscard]] bool isVisible(int sensor) const;
     [[nodiscard]] QList<int> visibleSensors() const;
@@ -76,6 +83,8 @@ private:
     struct Line
     {
         QList<QLineSeries*> parts; // one a stretch without an outage; the first has the legend entry
+        std::array<std::optional<double>, 2> limits; // low, high
+        std::array<QLineSeries*, 2> limitLines{};    // made at the first limit
         bool shown = false;
         bool switchedOff = false;
     };
@@ -92,6 +101,7 @@ private:
 
     [[nodiscard]] std::pair<qint64, qint64> followedRange(int columns) const;
     void applyVisibility(int sensor);
+    [[nodiscard]] QLineSeries* addSeries(const QPen& pen);
     void setTimeTicks(qint64 from, qint64 to);
     [[nodiscard]] static ValueScale valueScale(double low, double high);
     void setValueScale(const ValueScale& scale);

@@ -21,6 +21,20 @@ void describe(QCommandLineParser& parser)
     parser.addOption(QCommandLineOption(
         QStringLiteral("port"), tr("Serial port to use instead of the one remembered from the last run."),
         tr("name")));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("config"),
+        tr("The board's file: its sensors' names, offsets and alarms, and its port, baud rate, interval, "
+           "sensors, broker and board. Remembered for the next runs."),
+        tr("file")));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("mqtt"),
+        tr("Watch a board through this MQTT broker, mqtt://[user[:password]@]host[:port] or mqtts://...; "
+           "the board's service publishes to it with calimbra-cli log --mqtt."),
+        tr("url")));
+    parser.addOption(QCommandLineOption(QStringLiteral("board"),
+                                        tr("The board to watch through the broker, by the name it "
+                                           "publishes under (calimbra-cli log --board)."),
+                                        tr("name")));
     parser.addPositionalArgument(QStringLiteral("file"),
                                  tr("A log to show (CSV or JSON Lines) instead of reading the board."),
                                  QStringLiteral("[file]"));
@@ -44,10 +58,17 @@ int main(int argc, char* argv[])
                              calimbra::tr("The monitor keeps trying to reopen it by itself.")});
 
     calimbra::MonitorWindow window;
-    if (start.options().isSet(QStringLiteral("port")))
-        window.usePort(start.options().value(QStringLiteral("port")));
+    const QCommandLineParser& options = start.options();
+    if (options.isSet(QStringLiteral("config")))
+        window.useBoardFile(options.value(QStringLiteral("config")), true);
+    else if (!window.boardFile().isEmpty())
+        window.useBoardFile(window.boardFile(), false);
+    if (options.isSet(QStringLiteral("port")))
+        window.usePort(options.value(QStringLiteral("port")));
+    if (options.isSet(QStringLiteral("mqtt")) || options.isSet(QStringLiteral("board")))
+        window.useBroker(options.value(QStringLiteral("mqtt")), options.value(QStringLiteral("board")));
     window.show();
-    if (const QStringList files = start.options().positionalArguments(); !files.isEmpty())
+    if (const QStringList files = options.positionalArguments(); !files.isEmpty())
         window.openLog(files.first());
     int signalled = 0;
     const calimbra::UnixSignalWatcher stopSignals{SIGINT, SIGTERM, SIGHUP};

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "support/BoardProcess.h"
 
+#include "BoardConfig.h"
 #include "LogReader.h"
 #include "MonitorWindow.h"
 #include "ReadingStore.h"
 #include "SensorStats.h"
+#include "SensorsDialog.h"
 #include "TemperatureChart.h"
 
 #include <QAction>
@@ -12,10 +14,12 @@
 #include <QChartView>
 #include <QFile>
 #include <QLabel>
+#include <QLocale>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QValueAxis>
 
@@ -36,6 +40,7 @@ struct Taken
     QString name;
 };
 Q_DECLARE_METATYPE(Taken)
+Q_DECLARE_METATYPE(SensorProfile)
 
 namespace {
 
@@ -72,6 +77,9 @@ private slots:
     void openingALog();
     void aLogGrowingWhileOpenIsFollowed();
     void roundsReachTheTableAndTheRecordThroughAHangUp();
+    void theSensorsDialogSavesOnlyWhatReadsBack_data();
+    void theSensorsDialogSavesOnlyWhatReadsBack();
+    void aSensorAboveItsHighLimitTurnsItsRowRed();
 };
 
 void MonitorTest::initTestCase()
@@ -498,6 +506,167 @@ void MonitorTest::roundsReachTheTableAndTheRecordThroughAHangUp()
     QCOMPARE(lines.first(), QByteArray("time,sensor,celsius,reply,name"));
     QCOMPARE(lines.last(), QByteArray()); // ends with a whole line
     QCOMPARE(lines.size() - 2, readings.count());
+}
+
+void MonitorTest::theSensorsDialogSavesOnlyWhatReadsBack_data()
+{
+    QTest::addColumn<QByteArray>("file");   // the board's file before
+    QTest::addColumn<QString>("locale");    // the operator's
+    QTest::addColumn<QStringList>("cells"); // sensor 3's name, offset, low, high, hysteresis, for, lost after
+    QTest::addColumn<bool>("faultValues");
+    QTest::addColumn<QString>("problem"); // empty: saved
+    QTest::addColumn<SensorProfile>("saved");
+
+    const QByteArray plain = "port = /dev/ttyUSB0\n";
+    SensorProfile freezer;
+    freezer.name = QStringLiteral("Freezer; door side");
+    freezer.offset = -0.25;
+    freezer.low = -25;
+    freezer.high = -15;
+    freezer.hysteresis = 1;
+    freezer.delay = std::chrono::seconds(300);
+    freezer.lostAfter = 5;
+    QTest::newRow("every field, in Portuguese numbers")
+        << plain << "pt_BR" << QStringList{"Freezer; door side", "-0,25", "-25", "-15", "1", "300", "5"}
+        << true << QString() << freezer;
+    SensorProfile noFaults;
+    noFaults.faultValues = false;
+    QTest::newRow("empty limits set no alarm; fault values off")
+        << plain << "C" << QStringList{"", "0", "", "", "0.5", "0", "3"} << false << QString() << noFaults;
+    QTest::newRow("a profile put back to the defaults loses its limit")
+        << QByteArray("port = /dev/ttyUSB0\n[sensor.3]\nhigh = 30\n") << "C"
+        << QStringList{"", "0", "", "", "0.5", "0", "3"} << true << QString() << SensorProfile();
+    const QStringList good = {"Boiler", "0", "10", "80", "0.5", "0", "3"};
+    const auto with = [&](int column, const QString& text) {
+        QStringList cells = good;
+        cells[column] = text;
+        return cells;
+    };
+    QTest::newRow("low above high") << plain << "C" << with(2, "90") << true
+                                    << "S3: the low limit (90 °C) must be below the high limit (80 °C)."
+                                    << SensorProfile();
+    QTest::newRow("low at high") << plain << "C" << with(2, "80") << true
+                                 << "S3: the low limit (80 °C) must be below the high limit (80 °C)."
+                                 << SensorProfile();
+    QTest::newRow("a hysteresis below zero")
+        << plain << "C" << with(4, "-0.1") << true << "S3: the hysteresis is a distance back inside a limit"
+        << SensorProfile();
+    QTest::newRow("a tab in the name") << plain << "C" << with(0, "Boiler\tout") << true
+                                       << "S3: the name holds a control character" << SensorProfile();
+    QTest::newRow("an offset that is no number")
+        << plain << "C" << with(1, "abc") << true << "S3: Offset °C takes a number, not \"abc\"."
+        << SensorProfile();
+    SensorProfile boiler;
+    boiler.name = QStringLiteral("Boiler");
+    boiler.low = 1.5;
+    boiler.high = 80;
+    QTest::newRow("a decimal point, not a group separator, in Portuguese")
+        << plain << "pt_BR" << with(2, "1.500") << true << QString() << boiler;
+    QTest::newRow("for longer than a day") << plain << "C" << with(5, "86401") << true
+                                           << "S3: For s takes seconds from 0 to 86400" << SensorProfile();
+    QTest::newRow("lost after no round")
+        << plain << "C" << with(6, "0") << true << "S3: Lost after takes a whole number of rounds"
+        << SensorProfile();
+}
+
+void MonitorTest::theSensorsDialogSavesOnlyWhatReadsBack()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, locale);
+    QFETCH(QStringList, cells);
+    QFETCH(bool, faultValues);
+    QFETCH(QString, problem);
+    QFETCH(SensorProfile, saved);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("board.conf"));
+    QFile out(path);
+    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(file) == file.size());
+    out.close();
+    const QLocale before;
+    QLocale::setDefault(QLocale(locale));
+    SensorsDialog dialog(readBoardConfig(path).profiles, path);
+    auto* table = dialog.findChild<QTableWidget*>(QStringLiteral("table"));
+    for (int column = 0; column < cells.size(); ++column)
+        table->item(2, column)->setText(cells.at(column));
+    table->item(2, 7)->setCheckState(faultValues ? Qt::Checked : Qt::Unchecked);
+    QSignalSpy savedSignal(&dialog, &SensorsDialog::saved);
+    const bool accepted = dialog.saveTo(path);
+    QLocale::setDefault(before);
+
+    const QString message = dialog.findChild<QLabel*>(QStringLiteral("messageLabel"))->text();
+    QCOMPARE(accepted, problem.isEmpty());
+    if (!problem.isEmpty()) {
+        QVERIFY2(message.startsWith(problem), qPrintable(message));
+        QVERIFY(savedSignal.isEmpty());
+        QFile unchanged(path);
+        QVERIFY(unchanged.open(QIODevice::ReadOnly));
+        QCOMPARE(unchanged.readAll(), file);
+        return;
+    }
+    const BoardConfig config = readBoardConfig(path);
+    QCOMPARE(config.port, std::optional<QString>(QStringLiteral("/dev/ttyUSB0")));
+    QCOMPARE(config.profiles.value(3), saved);
+    QCOMPARE(savedSignal.size(), 1);
+    using Profiles = QMap<int, SensorProfile>;
+    QCOMPARE(savedSignal.first().at(1).value<Profiles>().value(3), saved);
+}
+
+void MonitorTest::aSensorAboveItsHighLimitTurnsItsRowRed()
+{
+    QTemporaryDir dir;
+    MonitorWindow window;
+    window.resize(900, 640);
+    window.show();
+    SensorProfile boiler;
+    boiler.name = QStringLiteral("Boiler");
+    boiler.high = 30;
+    boiler.low = -50; // far below every value: neither drawn nor squashing the lines
+    boiler.delay = std::chrono::seconds(10);
+    boiler.offset = -1; // the board reads a degree high
+    window.applyProfiles({{2, boiler}});
+    const auto* table = window.findChild<QTableWidget*>(QStringLiteral("table"));
+    const QDateTime base = QDateTime::currentDateTime().addSecs(-60);
+    const auto feed = [&](int second, double board) {
+        Reading reading;
+        reading.time = base.addSecs(second);
+        reading.monotonicMs = second * 1000LL;
+        reading.roundStart = reading.time;
+        reading.sensor = 2;
+        reading.celsius = board;
+        reading.text = QStringLiteral("T2 = +%1 °C").arg(board, 0, 'f', 2);
+        // The port's own path: profile, alarms, then the store.
+        emit window.session().readingTaken(reading);
+        emit window.session().roundFinished(reading.roundStart, 1);
+        window.replot();
+    };
+    const auto isRed = [&] {
+        const QBrush background = table->item(0, 1)->background();
+        const QColor colour = background.color();
+        return background.style() != Qt::NoBrush && colour.red() > colour.green() + 40;
+    };
+
+    feed(0, 32);
+    feed(5, 32.5);
+    QCOMPARE(table->item(0, 0)->text(), QStringLiteral("S2 Boiler"));
+    QVERIFY(!isRed()); // above, but not for 10 s yet
+    QCOMPARE(table->item(0, 7)->text(), QString());
+    QCOMPARE(window.chart().drawnLimits(), QList<double>{30});
+    feed(10, 32.2);
+    QVERIFY(isRed());
+    QCOMPARE(table->item(0, 7)->text(), QStringLiteral("high: above 30.00 °C"));
+    feed(15, 30.8); // 29.8, inside the hysteresis band: still in alarm
+    QVERIFY(isRed());
+    feed(20, 30.4);
+    QVERIFY(!isRed());
+    QCOMPARE(table->item(0, 1)->text(), QStringLiteral("29.40"));
+    QCOMPARE(table->item(0, 7)->text(), QString());
+
+    const QString path = dir.filePath(QStringLiteral("export.csv"));
+    window.exportTo(path);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().contains(",2,29.4,T2 = +30.40 °C,Boiler\n"));
 }
 
 QTEST_MAIN(MonitorTest)
