@@ -194,6 +194,42 @@
         <source>Keep the newest readings in view, over the span chosen in Show</source>
         <translation>Manter à vista as leituras mais recentes, no intervalo escolhido em Mostrar</translation>
     </message>
+    <message>
+        <source>So&amp;urce:</source>
+        <translation>&amp;Fonte:</translation>
+    </message>
+    <message>
+        <source>Read the board on its serial port, or watch a board that calimbra-cli log publishes to an MQTT broker</source>
+        <translation>Ler a placa pela sua porta serial, ou observar uma placa que o calimbra-cli log publica num broker MQTT</translation>
+    </message>
+    <message>
+        <source>Bro&amp;ker:</source>
+        <translation>&amp;Broker:</translation>
+    </message>
+    <message>
+        <source>The broker calimbra-cli log publishes to: mqtt://[user[:password]@]host[:port], or mqtts://... for TLS. A password here is not remembered.</source>
+        <translation>O broker em que o calimbra-cli log publica: mqtt://[usuário[:senha]@]host[:porta], ou mqtts://... para TLS. Uma senha escrita aqui não é lembrada.</translation>
+    </message>
+    <message>
+        <source>&amp;Board:</source>
+        <translation>P&amp;laca:</translation>
+    </message>
+    <message>
+        <source>The boards that announce themselves on the broker, online or offline; the chosen one is shown</source>
+        <translation>As placas que se anunciam no broker, online ou offline; a escolhida é mostrada</translation>
+    </message>
+    <message>
+        <source>Alarm</source>
+        <translation>Alarme</translation>
+    </message>
+    <message>
+        <source>Sens&amp;ors…</source>
+        <translation>&amp;Sensores…</translation>
+    </message>
+    <message>
+        <source>Names, offsets and alarm limits of the sensors, kept in the board&apos;s file</source>
+        <translation>Nomes, correções e limites de alarme dos sensores, guardados no arquivo da placa</translation>
+    </message>
 </context>
 <context>
     <name>Outbox</name>
@@ -256,6 +292,85 @@
     <message>
         <source>%1 is not an outbox this program can use (a newer version&apos;s, or another program&apos;s database). Move it aside, or give this service another folder.</source>
         <translation>%1 não é uma caixa de saída que este programa possa usar (é o banco de dados de uma versão mais nova ou de outro programa). Tire-o do lugar, ou dê outra pasta a este serviço.</translation>
+    </message>
+</context>
+<context>
+    <name>SensorsDialog</name>
+    <message>
+        <source>Sensors</source>
+        <translation>Sensores</translation>
+    </message>
+    <message>
+        <source>Each sensor&apos;s name, the offset added to its value, and its alarms: above High or below Low for the given seconds, cleared once the value is back inside by the hysteresis; lost after rounds without a value. An empty limit sets no alarm.</source>
+        <translation>O nome de cada sensor, a correção somada ao seu valor e os seus alarmes: acima de Alto ou abaixo de Baixo pelos segundos indicados, normalizados quando o valor volta para dentro do limite com a folga da histerese; perdido depois de um número de rodadas sem valor. Um limite vazio não define alarme.</translation>
+    </message>
+    <message>
+        <source>Sensors&apos; profiles</source>
+        <translation>Perfis dos sensores</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Nome</translation>
+    </message>
+    <message>
+        <source>Offset °C</source>
+        <translation>Correção °C</translation>
+    </message>
+    <message>
+        <source>Added to the board&apos;s value, e.g. -0.25</source>
+        <translation>Somada ao valor da placa, por exemplo -0.25</translation>
+    </message>
+    <message>
+        <source>Low °C</source>
+        <translation>Baixo °C</translation>
+    </message>
+    <message>
+        <source>An alarm below this; empty for none</source>
+        <translation>Alarme abaixo deste valor; vazio para nenhum</translation>
+    </message>
+    <message>
+        <source>High °C</source>
+        <translation>Alto °C</translation>
+    </message>
+    <message>
+        <source>An alarm above this; empty for none</source>
+        <translation>Alarme acima deste valor; vazio para nenhum</translation>
+    </message>
+    <message>
+        <source>Hysteresis °C</source>
+        <translation>Histerese °C</translation>
+    </message>
+    <message>
+        <source>How far back inside a limit the value must come before its alarm clears</source>
+        <translation>Quanto o valor deve voltar para dentro de um limite antes de o alarme ser normalizado</translation>
+    </message>
+    <message>
+        <source>For s</source>
+        <translation>Duração s</translation>
+    </message>
+    <message>
+        <source>Seconds beyond a limit before its alarm is raised</source>
+        <translation>Segundos além de um limite antes de o alarme ser disparado</translation>
+    </message>
+    <message>
+        <source>Lost after</source>
+        <translation>Perdido após</translation>
+    </message>
+    <message>
+        <source>Rounds in a row without a value before the sensor counts as lost</source>
+        <translation>Rodadas seguidas sem valor antes de o sensor ser considerado perdido</translation>
+    </message>
+    <message>
+        <source>Fault values</source>
+        <translation>Valores de falha</translation>
+    </message>
+    <message>
+        <source>85 °C at power-on and -127 °C are the sensor&apos;s faults, not temperatures</source>
+        <translation>85 °C ao ligar e -127 °C são falhas do sensor, não temperaturas</translation>
+    </message>
+    <message>
+        <source>Problem</source>
+        <translation>Problema</translation>
     </message>
 </context>
 <context>
@@ -895,6 +1010,34 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
         <source>The board reports no active sensors (&quot;%1&quot;); nothing to read.</source>
         <translation>A placa informa que não há sensores ativos (&quot;%1&quot;); nada a ler.</translation>
     </message>
+    <message>
+        <source>not JSON: %1</source>
+        <translation>não é JSON: %1</translation>
+    </message>
+    <message>
+        <source>not a JSON object</source>
+        <translation>não é um objeto JSON</translation>
+    </message>
+    <message>
+        <source>no &quot;time&quot; of the form 2024-05-06T10:00:00.000+02:00</source>
+        <translation>sem &quot;time&quot; no formato 2024-05-06T10:00:00.000+02:00</translation>
+    </message>
+    <message>
+        <source>&quot;celsius&quot; is not a number</source>
+        <translation>&quot;celsius&quot; não é um número</translation>
+    </message>
+    <message>
+        <source>The board&apos;s file: its sensors&apos; names, offsets and alarms, and its port, baud rate, interval, sensors, broker and board. Remembered for the next runs.</source>
+        <translation>O arquivo da placa: os nomes, as correções e os alarmes dos sensores, e a porta, a velocidade, o intervalo, os sensores, o broker e a placa. Lembrado nas próximas execuções.</translation>
+    </message>
+    <message>
+        <source>Watch a board through this MQTT broker, mqtt://[user[:password]@]host[:port] or mqtts://...; the board&apos;s service publishes to it with calimbra-cli log --mqtt.</source>
+        <translation>Observa uma placa por meio deste broker MQTT, mqtt://[usuário[:senha]@]host[:porta] ou mqtts://...; o serviço da placa publica nele com calimbra-cli log --mqtt.</translation>
+    </message>
+    <message>
+        <source>The board to watch through the broker, by the name it publishes under (calimbra-cli log --board).</source>
+        <translation>A placa a observar pelo broker, pelo nome com que ela publica (calimbra-cli log --board).</translation>
+    </message>
 </context>
 <context>
     <name>calimbra::AlarmHook</name>
@@ -936,6 +1079,21 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
     <message>
         <source>The board did not answer the request for its sensor count within %1 ms.</source>
         <translation>A placa não respondeu à requisição da quantidade de sensores em %1 ms.</translation>
+    </message>
+</context>
+<context>
+    <name>calimbra::BrokerSource</name>
+    <message>
+        <source>The broker has readings on %1, which names no sensor from 1 to 9; they are left out.</source>
+        <translation>O broker tem leituras em %1, que não indica nenhum sensor de 1 a 9; elas são ignoradas.</translation>
+    </message>
+    <message>
+        <source>A message on %1 is not a reading (%2); it is left out.</source>
+        <translation>Uma mensagem em %1 não é uma leitura (%2); ela é ignorada.</translation>
+    </message>
+    <message>
+        <source>A message on %1 is not an alarm&apos;s ON or OFF; it is left out.</source>
+        <translation>Uma mensagem em %1 não é o ON ou OFF de um alarme; ela é ignorada.</translation>
     </message>
 </context>
 <context>
@@ -1323,6 +1481,106 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
         <source>last error from %1 to %2: %3</source>
         <translation>último erro de %1 a %2: %3</translation>
     </message>
+    <message>
+        <source>Serial port</source>
+        <translation>Porta serial</translation>
+    </message>
+    <message>
+        <source>MQTT broker</source>
+        <translation>Broker MQTT</translation>
+    </message>
+    <message>
+        <source>%1 — %2</source>
+        <translation>%1 — %2</translation>
+    </message>
+    <message>
+        <source>not announced</source>
+        <translation>não anunciada</translation>
+    </message>
+    <message>
+        <source>online</source>
+        <translation>online</translation>
+    </message>
+    <message>
+        <source>offline</source>
+        <translation>offline</translation>
+    </message>
+    <message>
+        <source>Type the broker&apos;s URL in the Broker field, such as mqtt://host:1883, then press Start.</source>
+        <translation>Digite a URL do broker no campo Broker, como mqtt://host:1883, e pressione Iniciar.</translation>
+    </message>
+    <message>
+        <source>The board&apos;s file could not be read, so the monitor starts without the sensors&apos; names, offsets and alarms. Correct the file and start the monitor again, or save new profiles with Sensors…</source>
+        <translation>O arquivo da placa não pôde ser lido, então o monitor começa sem os nomes, as correções e os alarmes dos sensores. Corrija o arquivo e inicie o monitor de novo, ou salve novos perfis com Sensores…</translation>
+    </message>
+    <message>
+        <source>%1 °C at %2</source>
+        <translation>%1 °C às %2</translation>
+    </message>
+    <message>
+        <source>at %1</source>
+        <translation>às %1</translation>
+    </message>
+    <message>
+        <source>Alarm on %1</source>
+        <translation>Alarme em %1</translation>
+    </message>
+    <message>
+        <source>high: above %1 °C</source>
+        <translation>alto: acima de %1 °C</translation>
+    </message>
+    <message>
+        <source>high: above the limit</source>
+        <translation>alto: acima do limite</translation>
+    </message>
+    <message>
+        <source>low: below %1 °C</source>
+        <translation>baixo: abaixo de %1 °C</translation>
+    </message>
+    <message>
+        <source>low: below the limit</source>
+        <translation>baixo: abaixo do limite</translation>
+    </message>
+    <message>
+        <source>lost: no value</source>
+        <translation>perdido: sem valor</translation>
+    </message>
+    <message>
+        <source>Connecting to the broker %1</source>
+        <translation>Conectando ao broker %1</translation>
+    </message>
+    <message>
+        <source>board %1</source>
+        <translation>placa %1</translation>
+    </message>
+    <message>
+        <source>Connected to the broker %1; no board has announced itself yet</source>
+        <translation>Conectado ao broker %1; nenhuma placa se anunciou ainda</translation>
+    </message>
+    <message>
+        <source>Connected to the broker %1; choose a board in the Board field</source>
+        <translation>Conectado ao broker %1; escolha uma placa no campo Placa</translation>
+    </message>
+    <message>
+        <source>Watching board %1 on the broker %2</source>
+        <translation>Observando a placa %1 no broker %2</translation>
+    </message>
+    <message>
+        <source>the board has not announced itself</source>
+        <translation>a placa não se anunciou</translation>
+    </message>
+    <message>
+        <source>the board is online</source>
+        <translation>a placa está online</translation>
+    </message>
+    <message>
+        <source>the board is offline since %1</source>
+        <translation>a placa está offline desde %1</translation>
+    </message>
+    <message>
+        <source>last reading %1</source>
+        <translation>última leitura %1</translation>
+    </message>
 </context>
 <context>
     <name>calimbra::MqttClient</name>
@@ -1540,6 +1798,53 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
     </message>
 </context>
 <context>
+    <name>calimbra::SensorsDialog</name>
+    <message>
+        <source>No board&apos;s file yet: Save asks where to keep the profiles.</source>
+        <translation>Ainda não há arquivo da placa: Salvar pergunta onde guardar os perfis.</translation>
+    </message>
+    <message>
+        <source>Saved in the board&apos;s file %1, which calimbra-cli --config reads too; its other lines stay as they are.</source>
+        <translation>Salvo no arquivo da placa %1, que o calimbra-cli --config também lê; as outras linhas do arquivo ficam como estão.</translation>
+    </message>
+    <message>
+        <source>S%1: %2 takes a number, not &quot;%3&quot;.</source>
+        <translation>S%1: %2 recebe um número, não &quot;%3&quot;.</translation>
+    </message>
+    <message>
+        <source>S%1: the name holds a control character (a tab or a line break); a name is one line of printable text.</source>
+        <translation>S%1: o nome contém um caractere de controle (uma tabulação ou uma quebra de linha); um nome é uma linha de texto imprimível.</translation>
+    </message>
+    <message>
+        <source>S%1: the low limit (%2 °C) must be below the high limit (%3 °C).</source>
+        <translation>S%1: o limite inferior (%2 °C) deve ficar abaixo do limite superior (%3 °C).</translation>
+    </message>
+    <message>
+        <source>S%1: the hysteresis is a distance back inside a limit: 0 °C or more.</source>
+        <translation>S%1: a histerese é uma distância de volta para dentro de um limite: 0 °C ou mais.</translation>
+    </message>
+    <message>
+        <source>S%1: %2 takes seconds from 0 to 86400, not &quot;%3&quot;.</source>
+        <translation>S%1: %2 recebe segundos de 0 a 86400, não &quot;%3&quot;.</translation>
+    </message>
+    <message>
+        <source>S%1: %2 takes a whole number of rounds, 1 or more, not &quot;%3&quot;.</source>
+        <translation>S%1: %2 recebe um número inteiro de rodadas, 1 ou mais, não &quot;%3&quot;.</translation>
+    </message>
+    <message>
+        <source>Save the sensors&apos; profiles to</source>
+        <translation>Salvar os perfis dos sensores em</translation>
+    </message>
+    <message>
+        <source>Board&apos;s files (*.conf);;All files (*)</source>
+        <translation>Arquivos de placa (*.conf);;Todos os arquivos (*)</translation>
+    </message>
+    <message>
+        <source>Correct it and save again.</source>
+        <translation>Corrija e salve de novo.</translation>
+    </message>
+</context>
+<context>
     <name>calimbra::TemperatureChart</name>
     <message>
         <source>Local time</source>
@@ -1629,6 +1934,10 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
     <message>
         <source>Gave up: the %1 rounds asked for were not done within %2 s.</source>
         <translation>Encerrado sem concluir: as %1 rodadas pedidas não terminaram em %2 s.</translation>
+    </message>
+    <message>
+        <source>%1 The outbox keeps the readings bound for the broker; give it a folder of its own that this user may write with --outbox.</source>
+        <translation>%1 A caixa de saída guarda as leituras destinadas ao broker; dê a ela, com --outbox, uma pasta própria em que este usuário possa escrever.</translation>
     </message>
 </context>
 <context>
