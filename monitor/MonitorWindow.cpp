@@ -19,7 +19,6 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QSaveFile>
-#include <QSerialPortInfo>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QSvgGenerator>
@@ -72,7 +71,6 @@ MonitorWindow::MonitorWindow(QWidget* parent) : QMainWindow(parent), ui(std::mak
     chart_ = std::make_unique<TemperatureChart>(history_.store(), *ui->chartView);
     fillSpans();
     fillSources();
-    fillPorts();
     resetAlarms();
 
     rowsTimer_.setSingleShot(true);
@@ -179,15 +177,6 @@ void MonitorWindow::onSourceChosen()
 void MonitorWindow::onSpanChosen()
 {
     chart_->setSpan(seconds{ui->windowCombo->currentData().toInt()});
-}
-
-void MonitorWindow::fillPorts()
-{
-    const QString current = ui->portCombo->currentText();
-    ui->portCombo->clear();
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
-        ui->portCombo->addItem(info.systemLocation(), info.description());
-    ui->portCombo->setEditText(current);
 }
 
 void MonitorWindow::usePort(const QString& name)

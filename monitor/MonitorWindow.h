@@ -95,7 +95,6 @@ private:
     void showSensorsDialog();
     void showStartProblem(const QString& message);
     void fillSources();
-    void fillPorts();
     void fillBoards();
     void onSourceChosen();
     void onBoardChosen();

@@ -1,0 +1,20 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QComboBox>
+
+namespace calimbra {
+
+// The port field: any path typed, or one of the ports present, listed when the list is opened, so
+// that an adapter plugged in after the start is there, and the start does not wait for the list.
+class PortComboBox : public QComboBox
+{
+    Q_OBJECT
+
+public:
+    using QComboBox::QComboBox;
+
+    void showPopup() override;
+};
+
+} // namespace calimbra
