@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 
 using namespace std::chrono;
 
@@ -112,6 +113,8 @@ TemperatureChart::TemperatureChart(const ReadingStore& store, QChartView& view, 
         }
         applyVisibility(sensor);
     }
+    // A view hands back the chart it had (its own empty one from the .ui) without deleting it.
+    std::unique_ptr<QChart> previous(view_.chart());
     view_.setChart(chart_);
     view_.setRubberBand(QChartView::HorizontalRubberBand);
     view_.setFocusPolicy(Qt::StrongFocus);
