@@ -182,13 +182,11 @@ void LogService::addMqtt()
 void LogService::addSink(std::unique_ptr<Sink> sink)
 {
     Sink* added = sink.get();
-    connect(added, &Sink::failing, this, [this, added](const QString& message) {
+    const auto sayNow = [this](const QString& message) {
         say(tr("%1: %2").arg(timeText(QDateTime::currentDateTime()), message));
-        Q_UNUSED(added);
-    });
-    connect(added, &Sink::recovered, this, [this, added] {
-        say(tr("%1: %2 works again.").arg(timeText(QDateTime::currentDateTime()), added->description()));
-    });
+    };
+    connect(added, &Sink::failing, this, sayNow);
+    connect(added, &Sink::recovered, this, sayNow);
     connect(added, &Sink::stopped, this, [this] {
         if (stopping_ && --pendingStops_ == 0) {
             stopGrace_.stop();

@@ -1699,6 +1699,10 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
         <source>%1 Readings wait in the outbox until the broker is back.</source>
         <translation>%1 As leituras aguardam na caixa de saída até o broker voltar.</translation>
     </message>
+    <message>
+        <source>The outbox of %1 keeps readings again.</source>
+        <translation>A caixa de saída para %1 voltou a guardar leituras.</translation>
+    </message>
 </context>
 <context>
     <name>calimbra::MqttUrl</name>
@@ -1845,6 +1849,13 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
     </message>
 </context>
 <context>
+    <name>calimbra::Sink</name>
+    <message>
+        <source>%1 works again.</source>
+        <translation>%1 voltou a funcionar.</translation>
+    </message>
+</context>
+<context>
     <name>calimbra::TemperatureChart</name>
     <message>
         <source>Local time</source>
@@ -1906,10 +1917,6 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
     <message>
         <source>%1: %2</source>
         <translation>%1: %2</translation>
-    </message>
-    <message>
-        <source>%1: %2 works again.</source>
-        <translation>%1: %2 voltou a funcionar.</translation>
     </message>
     <message>
         <source>%1: alarm %2 raised for sensor %3%4.</source>

@@ -160,7 +160,7 @@ MqttClient::Settings MqttClient::Settings::fromUrl(const MqttUrl& url)
     return settings;
 }
 
-MqttClient::MqttClient(Settings settings, QObject* parent) : QObject(parent), settings_(std::move(settings))
+MqttClient::MqttClient(Settings settings, QObject* parent) : MqttLink(parent), settings_(std::move(settings))
 {
     initialiseLibrary();
     if (settings_.host.isEmpty() || settings_.port == 0)

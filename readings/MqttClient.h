@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "MqttLink.h"
 #include "MqttUrl.h"
 
 #include <QByteArray>
@@ -32,7 +33,7 @@ namespace calimbra {
 // caller publishes them again, in its own order, after connected(). Message ids count within one
 // connection only; after disconnected() no published() comes for the ids handed out before it.
 // Subscriptions are kept and made again on every connection.
-class MqttClient : public QObject
+class MqttClient : public MqttLink
 {
     Q_OBJECT
 
@@ -86,30 +87,24 @@ public:
     // first, in Qt's resolver thread, within the connect timeout; for TLS the library then looks it
     // up once more itself, blocking (usually briefly, the name having just been looked up),
     // because the certificate is checked against the name it connected to.
-    void start();
+    void start() override;
     // Says goodbye (DISCONNECT, so the broker does not send the will) and stays disconnected.
     // Signals not yet delivered are dropped; no signal follows.
-    void stop();
-    [[nodiscard]] bool isConnected() const { return state_ == State::Connected; }
+    void stop() override;
+    [[nodiscard]] bool isConnected() const override { return state_ == State::Connected; }
 
     // The message id, whose published() says the broker has it (QoS 1, 2) or that it was written
     // (QoS 0); nothing when not connected. Throws Error for a topic with wildcards or not UTF-8,
     // a QoS other than 0, 1, 2 or a payload over MQTT's 256 MiB.
     [[nodiscard]] std::optional<int> publish(const QString& topic, const QByteArray& payload, int qos,
-                                             bool retain);
+                                             bool retain) override;
     // Subscribes now if connected, and after every connection. Throws Error for an invalid filter.
-    void subscribe(const QString& topic, int qos);
+    void subscribe(const QString& topic, int qos) override;
 
 signals:
-    void connected();
-    // Once when a connection is lost, and once when the first attempt after start() fails; further
-    // failed attempts come with retrying() only. The reason says, for the user, what happened and
-    // what to check.
-    void disconnected(const QString& reason);
-    // After every failure or loss: the next attempt comes after this delay.
+    // After every failure or loss: the next attempt comes after this delay. Further failed
+    // attempts, after the one disconnected(), are said by this alone.
     void retrying(std::chrono::seconds delay, const QString& reason);
-    void published(int mid);
-    void messageReceived(const QString& topic, const QByteArray& payload, bool retained);
 
 private:
     enum class State { Idle, LookingUp, Connecting, Connected, Waiting };

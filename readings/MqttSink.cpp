@@ -2,7 +2,7 @@
 #include "MqttSink.h"
 
 #include "Error.h"
-#include "MqttClient.h"
+#include "MqttLink.h"
 #include "Outbox.h"
 
 #include <QJsonArray>
@@ -23,16 +23,16 @@ QString isoTime(const QDateTime& time)
 
 } // namespace
 
-MqttSink::MqttSink(Options options, std::unique_ptr<Outbox> outbox, std::unique_ptr<MqttClient> client,
+MqttSink::MqttSink(Options options, std::unique_ptr<Outbox> outbox, std::unique_ptr<MqttLink> client,
                    QObject* parent)
     : Sink(parent), options_(std::move(options)), outbox_(std::move(outbox)), client_(std::move(client))
 {
     removeTimer_.setSingleShot(true);
     connect(&removeTimer_, &QTimer::timeout, this, &MqttSink::removeAcknowledged);
-    connect(client_.get(), &MqttClient::connected, this, &MqttSink::onConnected);
-    connect(client_.get(), &MqttClient::disconnected, this, &MqttSink::onDisconnected);
-    connect(client_.get(), &MqttClient::published, this, &MqttSink::onPublished);
-    connect(client_.get(), &MqttClient::messageReceived, this,
+    connect(client_.get(), &MqttLink::connected, this, &MqttSink::onConnected);
+    connect(client_.get(), &MqttLink::disconnected, this, &MqttSink::onDisconnected);
+    connect(client_.get(), &MqttLink::published, this, &MqttSink::onPublished);
+    connect(client_.get(), &MqttLink::messageReceived, this,
             [this](const QString& topic, const QByteArray& message, bool) { onMessage(topic, message); });
     if (options_.discovery)
         client_->subscribe(options_.discoveryPrefix + QStringLiteral("/status"), 1);
@@ -121,8 +121,9 @@ void MqttSink::take(const Reading& reading)
                 sentUpTo_ = id;
             }
         });
+        // Said apart from the broker's state: the broker may be away while the disk has room again.
         if (std::exchange(outboxFailing_, false))
-            reportWorking();
+            emit recovered(tr("The outbox of %1 keeps readings again.").arg(description()));
     } catch (const Error& error) {
         // Not kept: sent, if it can be, without the promise of the outbox.
         if (sentEarly) {

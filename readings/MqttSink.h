@@ -14,7 +14,7 @@
 
 namespace calimbra {
 
-class MqttClient;
+class MqttLink;
 class Outbox;
 
 // Readings published to an MQTT broker, with nothing lost while the broker is away: each reading is
@@ -45,9 +45,9 @@ public:
         QString version;
     };
 
-    // Takes the outbox and the client (not yet started). Per-sensor names and alarm limits, for
+    // Takes the outbox and the link to the broker (not yet started). Per-sensor names and alarm limits, for
     // discovery, come through setSensorProfile.
-    MqttSink(Options options, std::unique_ptr<Outbox> outbox, std::unique_ptr<MqttClient> client,
+    MqttSink(Options options, std::unique_ptr<Outbox> outbox, std::unique_ptr<MqttLink> client,
              QObject* parent = nullptr);
     ~MqttSink() override;
 
@@ -98,7 +98,7 @@ private:
 
     Options options_;
     std::unique_ptr<Outbox> outbox_;
-    std::unique_ptr<MqttClient> client_;
+    std::unique_ptr<MqttLink> client_;
     QHash<int, qint64> inFlight_; // message id -> outbox id
     QList<qint64> acknowledged_;
     qint64 sentUpTo_ = 0; // the newest outbox id handed to the client on this connection

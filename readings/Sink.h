@@ -37,7 +37,8 @@ public:
 
 signals:
     void failing(const QString& message);
-    void recovered();
+    // What works again, in the user's words.
+    void recovered(const QString& message);
     void stopped();
 
 protected:
@@ -54,7 +55,7 @@ protected:
         if (!failing_)
             return;
         failing_ = false;
-        emit recovered();
+        emit recovered(tr("%1 works again.").arg(description()));
     }
 
 private:
