@@ -30,6 +30,17 @@ QString readErrorName(ReadError error)
     return {};
 }
 
+std::optional<ReadError> readErrorFromName(QByteArrayView name)
+{
+    name = name.trimmed();
+    for (const ReadError error : {ReadError::Timeout, ReadError::Garbled, ReadError::NoValue,
+                                  ReadError::PowerOn, ReadError::Disconnected}) {
+        if (readErrorName(error).toLatin1() == name)
+            return error;
+    }
+    return std::nullopt;
+}
+
 std::optional<double> temperatureValue(QStringView text)
 {
     const qsizetype equals = text.indexOf(u'=');

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "LogFormat.h"
 #include "Profile.h"
-#include "ReadingLog.h"
 
 #include <QByteArray>
 #include <QList>

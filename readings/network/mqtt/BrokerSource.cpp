@@ -14,16 +14,6 @@ constexpr int kQos = 1;
 const QLatin1String kPrefix("calimbra/");
 const QLatin1String kDiscoveryFilter("homeassistant/sensor/+/config");
 
-std::optional<ReadError> readErrorFromName(const QString& name)
-{
-    for (const ReadError error : {ReadError::Timeout, ReadError::Garbled, ReadError::NoValue,
-                                  ReadError::PowerOn, ReadError::Disconnected}) {
-        if (readErrorName(error) == name)
-            return error;
-    }
-    return std::nullopt;
-}
-
 std::optional<int> sensorNumber(const QString& text)
 {
     bool ok = false;
@@ -59,7 +49,7 @@ std::optional<Reading> readingFromJson(int sensor, const QByteArray& payload, QS
     }
     reading.text = json.value(QLatin1String("reply")).toString();
     if (const QJsonValue name = json.value(QLatin1String("error")); !name.isUndefined() && !reading.celsius)
-        reading.error = readErrorFromName(name.toString());
+        reading.error = readErrorFromName(name.toString().toUtf8());
     return reading;
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QByteArrayView>
 #include <QDateTime>
 #include <QList>
 #include <QMetaType>
@@ -22,6 +23,8 @@ enum class ReadError {
 
 // The name outputs use for the kind: "timeout", "garbled", "no_value", "power_on", "disconnected".
 [[nodiscard]] QString readErrorName(ReadError error);
+// The kind a name of readErrorName() stands for, blanks around it allowed; nothing for any other text.
+[[nodiscard]] std::optional<ReadError> readErrorFromName(QByteArrayView name);
 
 // One answer of the board to a temperature request (or its absence), as a logger keeps it.
 struct Reading

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Error.h"
+#include "LogFormat.h"
 #include "Reading.h"
 
 #include <QByteArray>
@@ -11,12 +12,6 @@
 #include <deque>
 
 namespace calimbra {
-
-enum class LogFormat {
-    Csv,       // RFC 4180 quoting: time, sensor, celsius, reply, name
-    JsonLines, // one JSON object a line
-    Influx,    // InfluxDB line protocol, for Telegraf's exec input and time-series stores
-};
 
 // The first line of a new log; empty for formats without one.
 [[nodiscard]] QByteArray logHeader(LogFormat format);
