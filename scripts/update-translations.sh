@@ -9,7 +9,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 lupdate=/usr/lib/qt6/bin/lupdate
 [ -x "$lupdate" ] || lupdate=$(command -v lupdate6 || command -v lupdate)
-sources=("$root/app" "$root/base" "$root/device" "$root/readings" "$root/portwidgets" "$root/ui" "$root/cli" "$root/monitor" "$root/tools")
+sources=("$root/app" "$root/base" "$root/device" "$root/mqtt" "$root/readings" "$root/portwidgets" "$root/ui" "$root/cli" "$root/monitor" "$root/tools")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
