@@ -36,6 +36,7 @@ struct Reading
     QString name;                   // the sensor's name in the board's profile; empty when it has none
     QString text;                   // the reply as received (control bytes escaped); empty: no reply
     std::optional<double> celsius;  // the value, calibrated; absent when there is none
+    int decimals{};                 // digits after the point the value is measured to ("+22.47": 2)
     std::optional<ReadError> error; // why there is no value
 };
 
