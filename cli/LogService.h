@@ -2,9 +2,8 @@
 #pragma once
 
 #include "AlarmHook.h"
-#include "AlarmWatch.h"
 #include "Options.h"
-#include "Profile.h"
+#include "Pipeline.h"
 #include "SamplingSession.h"
 #include "ServiceManager.h"
 #include "Sink.h"
@@ -18,18 +17,13 @@
 
 class TComPort;
 
-namespace calimbra {
-class MetricsServer;
-class MetricsSink;
-} // namespace calimbra
-
 namespace calimbra::cli {
 
-// The log command: one sampling session feeding every output named (a file or standard output, an
-// MQTT broker, Prometheus metrics) side by side. An output that fails says so once and once when it
-// works again, and never stops the sampling or the others. Runs until stopped (SIGINT, SIGTERM:
-// status 0), until --count rounds are done, or until their bound has passed (status 2 or 3).
-// SIGHUP reopens the output file, as log rotation expects.
+// The log command: one sampling session feeding, through the pipeline, every output named (a file or
+// standard output, an MQTT broker, Prometheus metrics) side by side. An output that fails says so once
+// and once when it works again, and never stops the sampling or the others. Runs until stopped
+// (SIGINT, SIGTERM: status 0), until --count rounds are done, or until their bound has passed (status
+// 2 or 3). SIGHUP reopens the output file, as log rotation expects.
 class LogService : public QObject
 {
     Q_OBJECT
@@ -47,37 +41,34 @@ signals:
     void finished(int status);
 
 private:
+    void makeOutputs();
     void addSink(std::unique_ptr<Sink> sink);
-    void addMqtt();
-    void onReading(Reading reading);
-    void onRoundFinished(const QDateTime& start, int answered);
     void onAlarm(const AlarmEvent& event);
     void onTrouble(const QString& message, const QDateTime& when);
     void onResumed(const QDateTime& when, const QDateTime& since);
     void onSignal(int number);
     void onCountBoundPassed();
     void stop(int status);
+    void finish();
     void say(const QString& message) const;
+    [[nodiscard]] QString readingStatus() const;
 
     Options options_;
     QString board_;
     TComPort& port_;
     SamplingSession session_;
-    BoardProfile profile_;
-    AlarmWatch alarms_;
+    Pipeline pipeline_;
     std::unique_ptr<AlarmHook> hook_;
     QString stateFolder_; // where active alarms are kept across restarts
     bool stateFailing_ = false;
     std::vector<std::unique_ptr<Sink>> sinks_;
-    MetricsSink* metrics_ = nullptr; // one of the sinks
-    std::unique_ptr<MetricsServer> metricsServer_;
     UnixSignalWatcher signals_;
     ServiceManager service_;
     QTimer countBound_;
     QTimer stopGrace_;
-    int pendingStops_ = 0;
     int status_ = 0;
     bool stopping_ = false;
+    bool finished_ = false;
 };
 
 } // namespace calimbra::cli

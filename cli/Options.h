@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "BoardSettings.h"
 #include "Error.h"
 #include "Profile.h"
-#include "ReadingLog.h"
+#include "Settings.h"
 
 #include <QList>
 #include <QMap>
@@ -11,7 +12,6 @@
 #include <QStringList>
 
 #include <chrono>
-#include <optional>
 
 class QCoreApplication;
 
@@ -25,35 +25,38 @@ public:
 };
 
 // Everything a command may be told, from the command line and the board's configuration file;
-// the command line wins.
+// the command line wins. Each setting was judged by the table of the part that owns it.
 struct Options
 {
     QString command;
     QStringList arguments;
-
-    QString port = QStringLiteral("COM1");
-    qint32 baud = 9600;
-    std::chrono::milliseconds timeout{2000};
-
-    // log
-    std::chrono::milliseconds interval{10000};
-    int count = 0; // rounds; 0: until stopped
-    QList<int> sensors;
-    LogFormat format = LogFormat::Csv;
-    // Standard output when none is named, unless a network output is and no file is asked for.
-    std::optional<QString> output;
     QString configFile;
-    QString board; // empty: derived from the port's stable name
-    QString mqtt;  // the broker's URL; empty: none
-    QString mqttPasswordFile;
-    QString mqttCaFile;
-    bool discovery = true;
-    QString discoveryPrefix = QStringLiteral("homeassistant");
-    QString outbox; // empty: the default place
-    qint64 outboxLimit = 1'000'000;
-    QString metrics; // [HOST:]PORT; empty: none
-    QString onAlarm;
+    Settings settings;
     QMap<int, SensorProfile> profiles; // names, calibration, fault values and alarms, by sensor
+
+    [[nodiscard]] QString port() const
+    {
+        return settings.value(board_settings::kPort, QStringLiteral("COM1"));
+    }
+    [[nodiscard]] qint32 baud() const { return settings.value(board_settings::kBaud, 9600); }
+    [[nodiscard]] std::chrono::milliseconds timeout() const
+    {
+        return settings.value(board_settings::kTimeout, std::chrono::milliseconds{2000});
+    }
+    [[nodiscard]] std::chrono::milliseconds interval() const
+    {
+        return settings.value(board_settings::kInterval, board_settings::kDefaultInterval);
+    }
+    // Rounds; 0: until stopped.
+    [[nodiscard]] int count() const { return settings.value(board_settings::kCount, 0); }
+    // Empty: every sensor the board reports.
+    [[nodiscard]] QList<int> sensors() const
+    {
+        return settings.value(board_settings::kSensors, QList<int>());
+    }
+    // Empty: derived from the port's stable name.
+    [[nodiscard]] QString board() const { return settings.value(board_settings::kBoard, QString()); }
+    [[nodiscard]] QString onAlarm() const { return settings.value(board_settings::kOnAlarm, QString()); }
 };
 
 // Reads the command line (and the file named by --config). --help and --version print and exit

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "Questions.h"
 
+#include "Celsius.h"
 #include "Output.h"
 #include "ReadingLog.h"
 #include "Text.h"
@@ -102,11 +103,12 @@ void Questions::onTemperature(const TemperatureAnswer& answer)
     reading.sensor = answer.sensor;
     reading.text = answer.text;
     reading.celsius = answer.celsius;
+    reading.decimals = answer.decimals;
     reading.error = answer.error;
     profile_.apply(reading);
     QString line = QStringLiteral("%1\t%2\t%3")
                        .arg(reading.sensor)
-                       .arg(reading.celsius ? QString::number(*reading.celsius, 'g', 15) : QString())
+                       .arg(reading.celsius ? celsiusString(*reading.celsius) : QString())
                        .arg(printable(reading.text));
     if (!reading.name.isEmpty())
         line += u'\t' + printable(reading.name);

@@ -6,6 +6,7 @@
 #include "Output.h"
 #include "PortAdvice.h"
 #include "Questions.h"
+#include "ReadingLog.h"
 #include "TComPort.h"
 #include "Text.h"
 #include "Translations.h"
@@ -49,10 +50,10 @@ int dispatch(const Options& options)
     }
 
     TComPort port;
-    port.setPortName(options.port);
-    port.setBaudRate(options.baud);
+    port.setPortName(options.port());
+    port.setBaudRate(options.baud());
     BoardConversation conversation(port);
-    conversation.setTimeout(options.timeout);
+    conversation.setTimeout(options.timeout());
     int status = Done;
     const auto finish = [&status](int result) {
         status = result;

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "MonitorWindow.h"
 
-#include "BoardConfig.h"
+#include "BoardSettings.h"
 #include "ComSetupDialog.h"
 #include "Error.h"
+#include "MqttOutput.h"
 #include "MqttUrl.h"
+#include "Outputs.h"
 #include "PortAdvice.h"
 #include "SensorsDialog.h"
 #include "Text.h"
@@ -297,38 +299,38 @@ void MonitorWindow::startBroker()
 void MonitorWindow::useBoardFile(const QString& path, bool settingsToo)
 {
     boardFile_ = QFileInfo(path).absoluteFilePath();
-    BoardConfig config;
+    BoardFile config;
     try {
-        config = readBoardConfig(boardFile_);
+        config = readBoardFile(boardFile_);
     } catch (const Error& error) {
         applyProfiles({});
         showStartProblem(error.message());
         return;
     }
     applyProfiles(config.profiles);
-    passwordFile_ = config.mqttPasswordFile.value_or(QString());
+    const Settings& given = config.settings;
+    passwordFile_ = given.value(mqtt_output::kPasswordFile, QString());
     if (!settingsToo)
         return;
     ComPortSettings line = port_.settings();
-    if (config.port) {
-        line.portName = *config.port;
-        ui->portCombo->setEditText(*config.port);
+    if (const auto port = given.get(board_settings::kPort)) {
+        line.portName = *port;
+        ui->portCombo->setEditText(*port);
     }
-    line.baudRate = config.baud.value_or(line.baudRate);
+    line.baudRate = given.value(board_settings::kBaud, line.baudRate);
     port_.setSettings(line);
-    if (config.interval)
-        ui->intervalSpin->setValue(
-            static_cast<int>(std::max<qint64>(1, (config.interval->count() + 999) / 1000)));
-    if (config.sensors) {
+    if (const auto interval = given.get(board_settings::kInterval))
+        ui->intervalSpin->setValue(static_cast<int>(std::max<qint64>(1, (interval->count() + 999) / 1000)));
+    if (const auto sensors = given.get(board_settings::kSensors)) {
         QStringList numbers;
-        for (const int sensor : *config.sensors)
+        for (const int sensor : *sensors)
             numbers << QString::number(sensor);
         ui->sensorsEdit->setText(numbers.join(u','));
     }
-    if (config.mqtt)
-        ui->brokerEdit->setText(*config.mqtt);
-    if (config.board) {
-        chosenBoard_ = *config.board;
+    if (const auto mqtt = given.get(mqtt_output::kMqtt))
+        ui->brokerEdit->setText(*mqtt);
+    if (const auto board = given.get(board_settings::kBoard)) {
+        chosenBoard_ = *board;
         fillBoards();
     }
 }

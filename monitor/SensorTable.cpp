@@ -103,6 +103,15 @@ void SensorTable::update(int sensor, const SensorStats::Sensor& stats, bool miss
         case ReadError::Disconnected:
             last = tr("disconnected");
             break;
+        case ReadError::PortUnavailable:
+            last = tr("port not open");
+            break;
+        case ReadError::LineLost:
+            last = tr("line lost");
+            break;
+        case ReadError::NoReply:
+            last = tr("board not answering");
+            break;
         }
     }
     const auto mean = stats.mean();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "AlarmHook.h"
 #include "AlarmWatch.h"
+#include "Celsius.h"
 #include "Profile.h"
 
 #include <QFile>
@@ -225,6 +226,7 @@ void AlarmsTest::alarms()
         } else {
             bool ok = false;
             reading.celsius = parts.first().toDouble(&ok);
+            reading.decimals = decimalsOf(parts.first());
             QVERIFY(ok);
         }
         boardProfile.apply(reading);

@@ -2,8 +2,10 @@
 #include "support/BoardProcess.h"
 
 #include "BoardConfig.h"
+#include "BoardSettings.h"
 #include "LogReader.h"
 #include "MonitorWindow.h"
+#include "Outputs.h"
 #include "ReadingStore.h"
 #include "SensorStats.h"
 #include "SensorsDialog.h"
@@ -604,8 +606,9 @@ void MonitorTest::theSensorsDialogSavesOnlyWhatReadsBack()
         QCOMPARE(unchanged.readAll(), file);
         return;
     }
-    const BoardConfig config = readBoardConfig(path);
-    QCOMPARE(config.port, std::optional<QString>(QStringLiteral("/dev/ttyUSB0")));
+    const BoardFile config = readBoardFile(path);
+    QCOMPARE(config.settings.get(board_settings::kPort),
+             std::optional<QString>(QStringLiteral("/dev/ttyUSB0")));
     QCOMPARE(config.profiles.value(3), saved);
     QCOMPARE(savedSignal.size(), 1);
     using Profiles = QMap<int, SensorProfile>;
@@ -634,6 +637,7 @@ void MonitorTest::aSensorAboveItsHighLimitTurnsItsRowRed()
         reading.roundStart = reading.time;
         reading.sensor = 2;
         reading.celsius = board;
+        reading.decimals = 2;
         reading.text = QStringLiteral("T2 = +%1 °C").arg(board, 0, 'f', 2);
         // The port's own path: profile, alarms, then the store.
         emit window.session().readingTaken(reading);

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "BoardConfig.h"
+#include "BoardSettings.h"
 #include "Error.h"
+#include "FileOutput.h"
+#include "Outputs.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -74,6 +77,19 @@ void ProfileTest::parseErrors_data()
     row("alarm command of blanks", "on_alarm = \"  \"\n", "board.conf:1: on_alarm: ");
     row("board setting after a section", "[sensor.1]\nport = x\n", "board.conf:2: port: ");
     row("sensor setting before any section", "high = 30\n[sensor.1]\n", "board.conf:1: high: ");
+    row("a comma is no thousands separator", "[sensor.1]\nhigh = 20,000\n", "board.conf:2: high: ");
+    row("a comma is no decimal mark either", "interval = 2,5\n", "board.conf:1: interval: ");
+    row("one sensor, two sections", "[sensor.1]\nname = a\n[sensor.01]\nname = b\n",
+        "board.conf:3: [sensor.01]: ");
+    row("a name too long for a label", "[sensor.1]\nname = " + QByteArray(65, 'x') + "\n",
+        "board.conf:2: name: ");
+    row("a name ending in a backslash", "[sensor.1]\nname = C:\\\n", "board.conf:2: name: ");
+    row("a broker that is no broker", "mqtt = http://x\n", "board.conf:1: mqtt: ");
+    row("metrics on no port", "metrics = 99999\n", "board.conf:1: metrics: ");
+    row("metrics on no number", "metrics = abc\n", "board.conf:1: metrics: ");
+    row("a wildcard for a discovery prefix", "discovery_prefix = +\n", "board.conf:1: discovery_prefix: ");
+    row("a filter for a discovery prefix", "discovery_prefix = ha/#\n", "board.conf:1: discovery_prefix: ");
+    row("a board name too long", "board = " + QByteArray(65, 'b') + "\n", "board.conf:1: board: ");
 }
 
 void ProfileTest::parseErrors()
@@ -81,7 +97,7 @@ void ProfileTest::parseErrors()
     QFETCH(QByteArray, text);
     QFETCH(QString, where);
     try {
-        (void)parseBoardConfig(text, QStringLiteral("board.conf"));
+        (void)parseBoardFile(text, QStringLiteral("board.conf"));
         QFAIL("accepted");
     } catch (const Error& error) {
         qDebug("%s", qPrintable(error.message()));
@@ -122,11 +138,12 @@ void ProfileTest::savedProfilesReadBackAndKeepTheRest()
     QVERIFY(file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
                                 QFileDevice::ReadOther));
 
-    const BoardConfig read = readBoardConfig(path);
-    QCOMPARE(read.port, QStringLiteral("/dev/ttyUSB0"));
-    QCOMPARE(read.interval, std::chrono::milliseconds{30000});
-    QCOMPARE(read.output, folder.filePath(QStringLiteral("logs/kitchen.csv")));
-    QCOMPARE(read.onAlarm, QStringLiteral("\"/usr/local/bin/page someone\" --urgent"));
+    const BoardFile read = readBoardFile(path);
+    QCOMPARE(read.settings.get(board_settings::kPort), QStringLiteral("/dev/ttyUSB0"));
+    QCOMPARE(read.settings.get(board_settings::kInterval), std::chrono::milliseconds{30000});
+    QCOMPARE(read.settings.get(file_output::kOutput), folder.filePath(QStringLiteral("logs/kitchen.csv")));
+    QCOMPARE(read.settings.get(board_settings::kOnAlarm),
+             QStringLiteral("\"/usr/local/bin/page someone\" --urgent"));
     QCOMPARE(read.profiles.keys(), (QList<int>{3, 5}));
     const SensorProfile freezer = read.profiles[3];
     QCOMPARE(freezer.name, QStringLiteral("Freezer; door side"));
@@ -139,7 +156,7 @@ void ProfileTest::savedProfilesReadBackAndKeepTheRest()
 
     QMap<int, SensorProfile> profiles;
     profiles[3] = freezer;
-    profiles[3].name = QStringLiteral("Freezer \"B\" #2\\");
+    profiles[3].name = QStringLiteral("Freezer \"B\" \\ #2");
     profiles[3].offset = 0.125;
     profiles[3].high.reset();
     profiles[3].low = -30;
@@ -160,7 +177,7 @@ void ProfileTest::savedProfilesReadBackAndKeepTheRest()
                                 "\n"
                                 "# the freezer\n"
                                 "[sensor.3]\n"
-                                "name = \"Freezer \\\"B\\\" #2\\\\\"   # as on the panel\n"
+                                "name = \"Freezer \\\"B\\\" \\\\ #2\"   # as on the panel\n"
                                 "offset = 0.125\n"
                                 "hysteresis = 0.5\n"
                                 "for = 300\n"
@@ -184,12 +201,12 @@ void ProfileTest::savedProfilesReadBackAndKeepTheRest()
     // Whoever could read the file before still can.
     QVERIFY(file.permissions() & QFileDevice::ReadOther);
 
-    const BoardConfig after = readBoardConfig(path);
+    const BoardFile after = readBoardFile(path);
     QCOMPARE(after.profiles[3], profiles[3]);
     QCOMPARE(after.profiles[7], profiles[7]);
     QCOMPARE(after.profiles[5], read.profiles[5]);
-    QCOMPARE(after.port, read.port);
-    QCOMPARE(after.onAlarm, read.onAlarm);
+    QCOMPARE(after.settings.get(board_settings::kPort), read.settings.get(board_settings::kPort));
+    QCOMPARE(after.settings.get(board_settings::kOnAlarm), read.settings.get(board_settings::kOnAlarm));
 
     // Saving what is there changes nothing.
     saveSensorProfiles(path, after.profiles);

@@ -152,12 +152,26 @@ void SessionTest::rounds_data()
 
     QTest::newRow("a hang-up ends the round; readings resume once it is back")
         << healthy << QList<int>{} << 10000 << LineEvents{{120, LineEvent::HangUp, {}}} << 15000
-        << "R0 s1=21.5 T E1 R1120 s1=21.5 s2=22 s3=23.25 U E3 R11120 s1=21.5 s2=22 s3=23.25 E3";
+        << "R0 s1=21.5 T s2=line_lost s3=line_lost E1 R1120 s1=21.5 s2=22 s3=23.25 U E3 R11120 s1=21.5 s2=22 "
+           "s3=23.25 E3";
 
     QTest::newRow("unplugged between rounds and back: one trouble, one resumption")
         << healthy << QList<int>{} << 10000
         << LineEvents{{5000, LineEvent::Unplug, {}}, {13500, LineEvent::Plug, {}}} << 25000
-        << "R0 s1=21.5 s2=22 s3=23.25 E3 R10000 T E0 R11000 E0 R13000 E0 R17000 s1=21.5 s2=22 s3=23.25 U E3";
+        << "R0 s1=21.5 s2=22 s3=23.25 E3 R10000 T s1=port_unavailable s2=port_unavailable "
+           "s3=port_unavailable E0 "
+           "R11000 E0 R13000 E0 R17000 s1=21.5 s2=22 s3=23.25 U E3";
+
+    // An outage is in the record where it was, a line per sensor no more often than the interval.
+    QTest::newRow("missing from the start: the chosen sensors' outage, at the interval")
+        << missing << QList<int>{1, 2} << 5000 << LineEvents{} << 13000
+        << "R0 T s1=port_unavailable s2=port_unavailable E0 R1000 E0 R3000 E0 R7000 s1=port_unavailable "
+           "s2=port_unavailable E0 R12000 s1=port_unavailable s2=port_unavailable E0";
+    BoardScript countGoesSilent = healthy;
+    countGoesSilent.silentCountAfter = 1;
+    QTest::newRow("the board stops answering: the last round's sensors, no reply")
+        << countGoesSilent << QList<int>{} << 10000 << LineEvents{} << 16000
+        << "R0 s1=21.5 s2=22 s3=23.25 E3 R10000 T s1=no_reply s2=no_reply s3=no_reply E0 R13000 E0";
 }
 
 void SessionTest::rounds()

@@ -58,7 +58,7 @@ TemperatureAnswer judgeTemperature(int sensor, QByteArrayView reply, bool cut)
         return answer;
     }
     answer.text = fromCp1252(reply);
-    answer.celsius = temperatureValue(answer.text);
+    answer.celsius = temperatureValue(answer.text, &answer.decimals);
     if (!answer.celsius)
         answer.error = ReadError::NoValue;
     return answer;

@@ -34,6 +34,7 @@ struct TemperatureAnswer
     int sensor{};
     QString text;                   // the reply; control bytes escaped when garbled
     std::optional<double> celsius;  // absent when the reply carries no number or is garbled
+    int decimals{};                 // digits after the decimal mark of that number
     std::optional<ReadError> error; // Garbled, NoValue, or none
 };
 

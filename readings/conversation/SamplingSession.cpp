@@ -63,6 +63,8 @@ void SamplingSession::startRound()
     heardThisRound_ = false;
     asking_ = 0;
     lastTimeout_.clear();
+    readThisRound_.reset();
+    roundSensors_ = sensors_;
     emit roundStarted(roundStart_);
     if (sensors_.isEmpty()) {
         toAsk_.clear();
@@ -98,6 +100,7 @@ void SamplingSession::onCount(const CountAnswer& answer)
         emit notice(noSensorsMessage(answer));
     for (int sensor = 1; sensor <= *answer.count; ++sensor)
         toAsk_ << sensor;
+    roundSensors_ = toAsk_;
     askNext();
 }
 
@@ -111,6 +114,7 @@ void SamplingSession::onTemperature(const TemperatureAnswer& answer)
     reading.sensor = answer.sensor;
     reading.text = answer.text;
     reading.celsius = answer.celsius;
+    reading.decimals = answer.decimals;
     reading.error = answer.error;
     take(std::move(reading));
     askNext();
@@ -121,6 +125,8 @@ void SamplingSession::take(Reading reading)
     reading.time = clock_.now();
     reading.monotonicMs = clock_.monotonic().count();
     reading.roundStart = roundStart_;
+    if (reading.sensor >= 1 && reading.sensor <= board::kMaxSensors)
+        readThisRound_.set(static_cast<std::size_t>(reading.sensor - 1));
     emit readingTaken(reading);
 }
 
@@ -155,7 +161,6 @@ void SamplingSession::onFailed(ConversationFailure failure, const QString& messa
 
 void SamplingSession::failRound(ConversationFailure failure, const QString& message)
 {
-    inRound_ = false;
     asking_ = 0;
     toAsk_.clear();
     if (!troubleSince_.isValid()) {
@@ -163,6 +168,8 @@ void SamplingSession::failRound(ConversationFailure failure, const QString& mess
         lastFailure_ = failure;
         emit troubleStarted(message, troubleSince_);
     }
+    recordOutage(failure);
+    inRound_ = false;
     emit roundFinished(roundStart_, answeredThisRound_);
     if (!running_)
         return;
@@ -172,9 +179,43 @@ void SamplingSession::failRound(ConversationFailure failure, const QString& mess
     scheduleAfter(wait);
 }
 
+void SamplingSession::recordOutage(ConversationFailure failure)
+{
+    if (!roundSensors_.isEmpty())
+        lastRoundSensors_ = roundSensors_;
+    // Retries come sooner than the interval; the record keeps to it.
+    const milliseconds now = clock_.monotonic();
+    if (lastOutageLines_ && now - *lastOutageLines_ < interval_)
+        return;
+    const QList<int>& sensors = !roundSensors_.isEmpty()       ? roundSensors_
+                                : !lastRoundSensors_.isEmpty() ? lastRoundSensors_
+                                                               : expected_;
+    ReadError why = ReadError::NoReply;
+    if (failure == ConversationFailure::PortUnavailable)
+        why = ReadError::PortUnavailable;
+    else if (failure == ConversationFailure::LineLost)
+        why = ReadError::LineLost;
+    bool recorded = false;
+    for (const int sensor : sensors) {
+        if (sensor < 1 || sensor > board::kMaxSensors ||
+            readThisRound_.test(static_cast<std::size_t>(sensor - 1)))
+            continue;
+        Reading reading;
+        reading.sensor = sensor;
+        reading.error = why;
+        take(std::move(reading));
+        recorded = true;
+    }
+    if (recorded)
+        lastOutageLines_ = now;
+}
+
 void SamplingSession::reportHealthy()
 {
     retry_ = kFirstRetry;
+    lastOutageLines_.reset();
+    if (!roundSensors_.isEmpty())
+        lastRoundSensors_ = roundSensors_;
     if (troubleSince_.isValid()) {
         const QDateTime since = std::exchange(troubleSince_, QDateTime());
         emit resumed(clock_.now(), since);

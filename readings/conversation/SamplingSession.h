@@ -2,6 +2,7 @@
 #pragma once
 
 #include "BoardConversation.h"
+#include "BoardProtocol.h"
 #include "Clock.h"
 #include "Reading.h"
 
@@ -9,8 +10,10 @@
 #include <QList>
 #include <QObject>
 
+#include <bitset>
 #include <chrono>
 #include <memory>
+#include <optional>
 
 namespace calimbra {
 
@@ -19,6 +22,10 @@ namespace calimbra {
 // time gives a reading without a value, and the round goes on. When the port cannot be opened, the
 // line is lost, or nothing at all answered in a round, the trouble is announced once, the round is
 // tried again after 1, 2, 4 ... up to 30 s, and its end is announced once too.
+//
+// A round that cannot be taken still gives a reading, without a value and saying why, for each
+// sensor it would have read (those of the last round, else the chosen or expected ones), no more
+// often than the interval: a record then shows the outage where it was, with honest time spacing.
 class SamplingSession : public QObject
 {
     Q_OBJECT
@@ -35,6 +42,8 @@ public:
     [[nodiscard]] std::chrono::milliseconds interval() const { return interval_; }
     // Empty: every sensor the board says is active.
     void setSensors(const QList<int>& sensors) { sensors_ = sensors; }
+    // The sensors an outage is recorded for before any round has counted them (the profiled ones).
+    void setExpectedSensors(const QList<int>& sensors) { expected_ = sensors; }
     // Rounds that read something before the session finishes by itself; 0 for no end.
     void setRoundLimit(int rounds) { roundLimit_ = rounds; }
 
@@ -71,6 +80,7 @@ private:
     void endRound();
     void scheduleAfter(std::chrono::milliseconds delay);
     void reportHealthy();
+    void recordOutage(ConversationFailure failure);
 
     BoardConversation& conversation_;
     Clock& clock_;
@@ -83,6 +93,11 @@ private:
     QDateTime roundStart_;
     std::chrono::milliseconds roundStartMonotonic_{};
     QList<int> toAsk_;
+    QList<int> roundSensors_;     // this round's, once known
+    QList<int> lastRoundSensors_; // the last round's that knew them
+    QList<int> expected_;
+    std::bitset<board::kMaxSensors> readThisRound_;
+    std::optional<std::chrono::milliseconds> lastOutageLines_;
     int asking_ = 0;
     int answeredThisRound_ = 0;
     bool heardThisRound_ = false; // the board answered something: a count or a reading

@@ -48,6 +48,12 @@ void AlarmWatch::restore(const QList<AlarmEvent>& active)
     }
 }
 
+void AlarmWatch::reset()
+{
+    sensors_ = {};
+    lastReadingTime_ = QDateTime();
+}
+
 QList<AlarmEvent> AlarmWatch::activeAlarms() const
 {
     QList<AlarmEvent> active;
@@ -70,7 +76,9 @@ void AlarmWatch::announce(int sensor, AlarmKind kind, bool raised, const QDateTi
     AlarmEvent event;
     event.time = time;
     event.sensor = sensor;
-    event.name = profiles_.value(sensor).name;
+    event.name = sensors_[static_cast<std::size_t>(sensor - 1)].name;
+    if (event.name.isEmpty())
+        event.name = profiles_.value(sensor).name;
     event.kind = kind;
     event.raised = raised;
     event.celsius = celsius;
@@ -86,6 +94,7 @@ void AlarmWatch::take(const Reading& reading)
     lastReadingTime_ = reading.time;
     Sensor& sensor = sensors_[static_cast<std::size_t>(reading.sensor - 1)];
     sensor.watched = true;
+    sensor.name = reading.name;
     if (!reading.celsius)
         return;
     sensor.valueThisRound = true;

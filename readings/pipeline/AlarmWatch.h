@@ -39,6 +39,8 @@ public:
     // at its first evaluation: raised when it would still be active (no new delay), cleared when
     // not, so that states kept elsewhere become right. Until then it counts as active.
     void restore(const QList<AlarmEvent>& active);
+    // Forgets every alarm and what led towards one, announcing nothing: a new source.
+    void reset();
     // The raised alarms, each as the event that raised it.
     [[nodiscard]] QList<AlarmEvent> activeAlarms() const;
 
@@ -62,6 +64,7 @@ private:
     {
         std::array<State, 3> states; // by AlarmKind
         bool watched = false;
+        QString name; // from its latest reading
         bool valueThisRound = false;
         int roundsWithout = 0;
     };

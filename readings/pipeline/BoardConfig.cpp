@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QSet>
@@ -17,6 +16,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <map>
 
 using namespace std::chrono;
@@ -24,9 +24,7 @@ using namespace std::chrono;
 namespace calimbra {
 namespace {
 
-constexpr double kShortestInterval = 0.1;  // s
-constexpr double kLongestInterval = 86400; // s
-constexpr double kLongestDelay = 86400;    // s
+constexpr double kLongestDelay = 86400; // s
 
 [[noreturn]] void fail(const QString& path, int line, const QString& key, const QString& what)
 {
@@ -182,16 +180,6 @@ std::optional<int> sensorSection(const QString& section)
     return ok ? sensor : 0;
 }
 
-std::optional<bool> yesNo(const QString& value)
-{
-    const QString word = value.toLower();
-    if (word == QLatin1String("yes") || word == QLatin1String("true") || word == QLatin1String("on"))
-        return true;
-    if (word == QLatin1String("no") || word == QLatin1String("false") || word == QLatin1String("off"))
-        return false;
-    return std::nullopt;
-}
-
 QString numberText(double value)
 {
     return QString::number(value, 'g', QLocale::FloatingPointShortest);
@@ -211,10 +199,11 @@ bool hasControlCharacter(const QString& text)
 class ConfigReader
 {
 public:
-    explicit ConfigReader(const QString& path) : path_(path), folder_(QFileInfo(path).absolutePath()) {}
+    explicit ConfigReader(const QString& path) : path_(path) {}
 
     BoardConfig read(const Document& document)
     {
+        config_.path = path_;
         for (const Line& line : document.lines) {
             if (line.kind == Line::Kind::Section)
                 startSection(line);
@@ -231,43 +220,26 @@ private:
         fail(path_, line.number, line.key, what);
     }
 
+    // Runs a judge of the value, its refusal said at the line.
+    template <typename Judge>
+    auto judged(const Line& line, Judge judge) const
+    {
+        try {
+            return judge(line.value);
+        } catch (const SettingError& error) {
+            refuse(line, error.message());
+        }
+    }
+
     double number(const Line& line, const QString& what) const
     {
-        bool ok = false;
-        const double value = QLocale::c().toDouble(line.value, &ok);
-        if (!ok || !std::isfinite(value))
-            refuse(line, what);
-        return value;
+        return judged(line, [&what](const QString& text) { return judge::number(text, what); });
     }
-
-    int whole(const Line& line, int least, const QString& what) const
-    {
-        bool ok = false;
-        const int value = line.value.toInt(&ok);
-        if (!ok || value < least)
-            refuse(line, what);
-        return value;
-    }
-
-    bool yesOrNo(const Line& line) const
-    {
-        const auto value = yesNo(line.value);
-        if (!value)
-            refuse(line, tr("takes yes or no (true or false, on or off also do)."));
-        return *value;
-    }
-
-    QString filePath(const Line& line) const { return QDir(folder_).filePath(line.value); }
 
     void startSection(const Line& line)
     {
         endSection();
         const QString shown = u'[' + printable(line.section) + u']';
-        if (!sections_.contains(line.section)) {
-            sections_.insert(line.section);
-        } else {
-            fail(path_, line.number, shown, tr("the section appears twice; merge the two into one."));
-        }
         const std::optional<int> sensor = sensorSection(line.section);
         if (!sensor)
             fail(path_, line.number, shown,
@@ -275,6 +247,13 @@ private:
                     "come before the first section."));
         if (*sensor < 1 || *sensor > board::kMaxSensors)
             fail(path_, line.number, shown, tr("sensors are numbered from 1 to %1.").arg(board::kMaxSensors));
+        // [sensor.1] and [sensor.01] are one sensor: the second would silently replace the first.
+        if (sensors_.contains(*sensor))
+            fail(path_, line.number, shown,
+                 tr("sensor %1 has a section already, at line %2; merge the two into one.")
+                     .arg(*sensor)
+                     .arg(sensors_.value(*sensor)));
+        sensors_.insert(*sensor, line.number);
         sensor_ = *sensor;
         profile_ = SensorProfile();
         keys_.clear();
@@ -303,15 +282,17 @@ private:
         keys_.insert(line.key);
         if (line.value.isEmpty() && !(sensor_ != 0 && line.key == QLatin1String("name")))
             refuse(line, tr("has no value; give one or remove the line."));
-        const auto& handlers = sensor_ == 0 ? boardKeys() : sensorKeys();
-        const auto handler = handlers.find(line.key);
-        if (handler == handlers.end()) {
-            if (sensor_ == 0 && sensorKeys().count(line.key))
+        const auto handler = sensorKeys().find(line.key);
+        if (sensor_ == 0) {
+            if (handler != sensorKeys().end())
                 refuse(line, tr("a sensor's setting; put it in that sensor's [sensor.N] section."));
-            if (sensor_ != 0 && boardKeys().count(line.key))
-                refuse(line, tr("a setting of the board; put it before the first section."));
-            refuse(line,
-                   sensor_ == 0 ? tr("unknown setting for the board.") : tr("unknown setting for a sensor."));
+            // Judged once the tables of the parts that own them are at hand.
+            config_.entries << BoardConfig::Entry{line.key, line.value, line.number, 0};
+            return;
+        }
+        if (handler == sensorKeys().end()) {
+            config_.entries << BoardConfig::Entry{line.key, line.value, line.number, sensor_};
+            return;
         }
         handler->second(*this, line);
     }
@@ -319,94 +300,11 @@ private:
     using Handler = std::function<void(ConfigReader&, const Line&)>;
     using Handlers = std::map<QString, Handler>;
 
-    static const Handlers& boardKeys()
-    {
-        static const Handlers handlers{
-            {QStringLiteral("port"), [](ConfigReader& r, const Line& l) { r.config_.port = l.value; }},
-            {QStringLiteral("baud"),
-             [](ConfigReader& r, const Line& l) {
-                 r.config_.baud =
-                     r.whole(l, 1, tr("takes a positive whole number of bits per second, like 9600."));
-             }},
-            {QStringLiteral("timeout"),
-             [](ConfigReader& r, const Line& l) {
-                 r.config_.timeout = milliseconds{
-                     r.whole(l, 1, tr("takes a positive whole number of milliseconds, like 2000."))};
-             }},
-            {QStringLiteral("interval"),
-             [](ConfigReader& r, const Line& l) {
-                 const QString what = tr("takes a number of seconds from 0.1 to 86400.");
-                 const double seconds = r.number(l, what);
-                 if (seconds < kShortestInterval || seconds > kLongestInterval)
-                     r.refuse(l, what);
-                 r.config_.interval = milliseconds{qRound64(seconds * 1000)};
-             }},
-            {QStringLiteral("sensors"),
-             [](ConfigReader& r, const Line& l) {
-                 const auto sensors = sensorList(l.value);
-                 if (!sensors || sensors->isEmpty())
-                     r.refuse(l, tr("takes sensors from 1 to 9, like 1,3,5-7."));
-                 r.config_.sensors = *sensors;
-             }},
-            {QStringLiteral("format"),
-             [](ConfigReader& r, const Line& l) {
-                 if (l.value == QLatin1String("csv"))
-                     r.config_.format = LogFormat::Csv;
-                 else if (l.value == QLatin1String("json"))
-                     r.config_.format = LogFormat::JsonLines;
-                 else if (l.value == QLatin1String("influx"))
-                     r.config_.format = LogFormat::Influx;
-                 else
-                     r.refuse(l, tr("takes csv, json or influx."));
-             }},
-            {QStringLiteral("output"),
-             [](ConfigReader& r, const Line& l) { r.config_.output = r.filePath(l); }},
-            {QStringLiteral("mqtt"), [](ConfigReader& r, const Line& l) { r.config_.mqtt = l.value; }},
-            {QStringLiteral("mqtt_password_file"),
-             [](ConfigReader& r, const Line& l) { r.config_.mqttPasswordFile = r.filePath(l); }},
-            {QStringLiteral("mqtt_ca_file"),
-             [](ConfigReader& r, const Line& l) { r.config_.mqttCaFile = r.filePath(l); }},
-            {QStringLiteral("board"),
-             [](ConfigReader& r, const Line& l) {
-                 static const QRegularExpression pattern(QStringLiteral("^[A-Za-z0-9_-]+$"));
-                 if (!pattern.match(l.value).hasMatch())
-                     r.refuse(l, tr("takes letters, digits, '_' and '-' only, like kitchen-1."));
-                 r.config_.board = l.value;
-             }},
-            {QStringLiteral("discovery"),
-             [](ConfigReader& r, const Line& l) { r.config_.discovery = r.yesOrNo(l); }},
-            {QStringLiteral("discovery_prefix"),
-             [](ConfigReader& r, const Line& l) {
-                 if (l.value.contains(u'+') || l.value.contains(u'#'))
-                     r.refuse(l, tr("cannot hold + or #: they are MQTT wildcards, not topic names."));
-                 r.config_.discoveryPrefix = l.value;
-             }},
-            {QStringLiteral("outbox"),
-             [](ConfigReader& r, const Line& l) { r.config_.outbox = r.filePath(l); }},
-            {QStringLiteral("outbox_limit"),
-             [](ConfigReader& r, const Line& l) {
-                 r.config_.outboxLimit = r.whole(l, 1, tr("takes a positive whole number."));
-             }},
-            {QStringLiteral("metrics"), [](ConfigReader& r, const Line& l) { r.config_.metrics = l.value; }},
-            {QStringLiteral("on_alarm"),
-             [](ConfigReader& r, const Line& l) {
-                 if (QProcess::splitCommand(l.value).isEmpty())
-                     r.refuse(l, tr("names no program to run."));
-                 r.config_.onAlarm = l.value;
-             }},
-        };
-        return handlers;
-    }
-
     static const Handlers& sensorKeys()
     {
         static const Handlers handlers{
             {QStringLiteral("name"),
-             [](ConfigReader& r, const Line& l) {
-                 if (hasControlCharacter(l.value))
-                     r.refuse(l, tr("holds a control character; a name is one line of printable text."));
-                 r.profile_.name = l.value;
-             }},
+             [](ConfigReader& r, const Line& l) { r.profile_.name = r.judged(l, judgeSensorName); }},
             {QStringLiteral("offset"),
              [](ConfigReader& r, const Line& l) {
                  r.profile_.offset = r.number(l, tr("takes a number of degrees Celsius, like -0.25."));
@@ -439,20 +337,22 @@ private:
              }},
             {QStringLiteral("lost_after"),
              [](ConfigReader& r, const Line& l) {
-                 r.profile_.lostAfter = r.whole(l, 1, tr("takes a whole number of rounds, 1 or more."));
+                 r.profile_.lostAfter = r.judged(l, [](const QString& text) {
+                     return judge::whole(text, 1, std::numeric_limits<int>::max(),
+                                         tr("takes a whole number of rounds, 1 or more."));
+                 });
              }},
             {QStringLiteral("fault_values"),
-             [](ConfigReader& r, const Line& l) { r.profile_.faultValues = r.yesOrNo(l); }},
+             [](ConfigReader& r, const Line& l) { r.profile_.faultValues = r.judged(l, judge::yesOrNo); }},
         };
         return handlers;
     }
 
     QString path_;
-    QString folder_;
     BoardConfig config_;
-    QSet<QString> sections_;
-    QSet<QString> keys_; // of the board or of the current section
-    int sensor_ = 0;     // the current section's sensor; 0 before the first section
+    QMap<int, int> sensors_; // the sensors with a section, and its line
+    QSet<QString> keys_;     // of the board or of the current section
+    int sensor_ = 0;         // the current section's sensor; 0 before the first section
     SensorProfile profile_;
     int lowLine_ = 0;
     int highLine_ = 0;
@@ -559,6 +459,49 @@ QStringList sectionLines(int sensor, const SensorProfile& profile, const Documen
 }
 
 } // namespace
+
+QString judgeSensorName(const QString& text)
+{
+    if (hasControlCharacter(text))
+        throw SettingError(tr("holds a control character; a name is one line of printable text."));
+    if (text.size() > SensorProfile::kLongestName)
+        throw SettingError(tr("is %1 characters long; a name has at most %2.")
+                               .arg(text.size())
+                               .arg(SensorProfile::kLongestName));
+    if (text.endsWith(u'\\'))
+        throw SettingError(tr("ends in a backslash, which InfluxDB's line protocol cannot carry in a tag; "
+                              "remove it."));
+    return text;
+}
+
+Settings BoardConfig::judge(const QList<const SettingTable*>& tables) const
+{
+    const QDir folder = QFileInfo(path).absoluteDir();
+    Settings settings;
+    for (const Entry& entry : entries) {
+        const Setting* known = nullptr;
+        for (const SettingTable* table : tables) {
+            for (const Setting& candidate : table->settings) {
+                if (candidate.inFile && candidate.name == entry.key)
+                    known = &candidate;
+            }
+        }
+        if (entry.sensor != 0) {
+            fail(path, entry.line, entry.key,
+                 known ? tr("a setting of the board; put it before the first section.")
+                       : tr("unknown setting for a sensor."));
+        }
+        if (!known)
+            fail(path, entry.line, entry.key, tr("unknown setting for the board."));
+        const QString value = known->form == Setting::Form::Path ? folder.filePath(entry.value) : entry.value;
+        try {
+            settings.setJudged(entry.key, known->judge(value));
+        } catch (const SettingError& error) {
+            fail(path, entry.line, entry.key, error.message());
+        }
+    }
+    return settings;
+}
 
 BoardConfig parseBoardConfig(const QByteArray& text, const QString& path)
 {

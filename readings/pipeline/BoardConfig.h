@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "LogFormat.h"
 #include "Profile.h"
+#include "Settings.h"
 
 #include <QByteArray>
 #include <QList>
@@ -38,30 +38,36 @@ namespace calimbra {
 // empty name.
 //
 // Every setting is optional: what the command line sets wins, and what neither sets has the
-// program's default.
+// program's default. The board's settings are judged by the tables of the parts that own them (the
+// board's own, each output's), so that the command line and the file judge a value alike.
 struct BoardConfig
 {
-    std::optional<QString> port;
-    std::optional<qint32> baud;
-    std::optional<std::chrono::milliseconds> timeout;  // "timeout", in ms
-    std::optional<std::chrono::milliseconds> interval; // "interval", in seconds from 0.1 to 86400
-    std::optional<QList<int>> sensors;                 // never empty
-    std::optional<LogFormat> format;
-    std::optional<QString> output;
-    std::optional<QString> mqtt; // the broker's URL as written; its own code judges it
-    std::optional<QString> mqttPasswordFile;
-    std::optional<QString> mqttCaFile;
-    std::optional<QString> board; // letters, digits, '_' and '-'
-    std::optional<bool> discovery;
-    std::optional<QString> discoveryPrefix;
-    std::optional<QString> outbox;
-    std::optional<int> outboxLimit;
-    std::optional<QString> metrics; // [HOST:]PORT as written
-    std::optional<QString> onAlarm; // a program and its arguments, never given to a shell
+    // A board's setting as written, not judged yet.
+    struct Entry
+    {
+        QString key;
+        QString value;
+        int line{};
+        int sensor{}; // a key written in a sensor's section: known to no sensor, perhaps the board's
+    };
 
+    QString path;
+    QList<Entry> entries;
+    QMap<int, SensorProfile> profiles;
+
+    // Each entry judged by the table that knows its key, paths taken from the file's folder. Throws
+    // Error naming the file, the line and the key for a key no table knows or a value it refuses.
+    [[nodiscard]] Settings judge(const QList<const SettingTable*>& tables) const;
+};
+
+// A board's file read and judged whole.
+struct BoardFile
+{
+    Settings settings;
     QMap<int, SensorProfile> profiles;
 };
 
+// Reads the file's lines and its sensors' profiles; the board's settings are judged later (judge()).
 // Throws Error naming the file, the line and the key: "board.conf:12: high: ...".
 [[nodiscard]] BoardConfig readBoardConfig(const QString& path);
 // The same from text in memory; path is only for the messages and relative paths.
@@ -75,6 +81,10 @@ struct BoardConfig
 // its permissions, or made when missing; text that would not read back as these profiles is not
 // written. Throws Error.
 void saveSensorProfiles(const QString& path, const QMap<int, SensorProfile>& profiles);
+
+// The judge of a sensor's name: one line of printable text, at most SensorProfile::kLongestName
+// characters, not ending in a backslash (InfluxDB's line protocol cannot carry that in a tag).
+[[nodiscard]] QString judgeSensorName(const QString& text);
 
 // The first line of a password file. A file that other users can read is refused, with the
 // chmod 600 that fixes it. Throws Error.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "Profile.h"
 
+#include "Celsius.h"
+
 #include <cmath>
 #include <limits>
 
@@ -36,7 +38,7 @@ void BoardProfile::apply(Reading& reading)
             return;
         }
     }
-    reading.celsius = raw + profile.offset;
+    reading.celsius = withOffset(raw, reading.decimals, profile.offset);
 }
 
 } // namespace calimbra

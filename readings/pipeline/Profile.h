@@ -19,6 +19,8 @@ struct SensorProfile
 {
     static constexpr double kDefaultHysteresis = 0.5; // °C
     static constexpr int kDefaultLostAfter = 3;       // rounds
+    // Names go into topics' payloads, labels, tags and legends: a line, not a text.
+    static constexpr qsizetype kLongestName = 64; // characters
 
     QString name;                           // empty: no name
     double offset{};                        // °C added to the board's value

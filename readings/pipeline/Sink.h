@@ -34,12 +34,16 @@ public:
     virtual void stop() { emit stopped(); }
 
     [[nodiscard]] bool isFailing() const { return failing_; }
+    // What the sink threw instead of handling: said like its own failures.
+    void fail(const QString& message) { reportFailure(tr("%1 failed: %2").arg(description(), message)); }
 
 signals:
     void failing(const QString& message);
     // What works again, in the user's words.
     void recovered(const QString& message);
     void stopped();
+    // The output's reader went away (a pipe, a FIFO): nothing written there will be read again.
+    void closed(const QString& message);
 
 protected:
     // Each is said once: repeating a failure while it lasts, or a recovery, says nothing more.

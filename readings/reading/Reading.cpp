@@ -2,6 +2,7 @@
 #include "Reading.h"
 
 #include "BoardProtocol.h"
+#include "Celsius.h"
 
 namespace calimbra {
 namespace {
@@ -26,6 +27,12 @@ QString readErrorName(ReadError error)
         return QStringLiteral("power_on");
     case ReadError::Disconnected:
         return QStringLiteral("disconnected");
+    case ReadError::PortUnavailable:
+        return QStringLiteral("port_unavailable");
+    case ReadError::LineLost:
+        return QStringLiteral("line_lost");
+    case ReadError::NoReply:
+        return QStringLiteral("no_reply");
     }
     return {};
 }
@@ -33,15 +40,14 @@ QString readErrorName(ReadError error)
 std::optional<ReadError> readErrorFromName(QByteArrayView name)
 {
     name = name.trimmed();
-    for (const ReadError error : {ReadError::Timeout, ReadError::Garbled, ReadError::NoValue,
-                                  ReadError::PowerOn, ReadError::Disconnected}) {
+    for (const ReadError error : kReadErrors) {
         if (readErrorName(error).toLatin1() == name)
             return error;
     }
     return std::nullopt;
 }
 
-std::optional<double> temperatureValue(QStringView text)
+std::optional<double> temperatureValue(QStringView text, int* decimals)
 {
     const qsizetype equals = text.indexOf(u'=');
     if (equals < 0)
@@ -67,6 +73,8 @@ std::optional<double> temperatureValue(QStringView text)
         const double value = number.toDouble(&ok);
         if (!ok)
             return std::nullopt;
+        if (decimals)
+            *decimals = decimalsOf(number);
         return negative ? -value : value;
     }
     return std::nullopt;

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <array>
 #include <optional>
 
 namespace calimbra {
@@ -19,9 +20,19 @@ enum class ReadError {
     NoValue,      // the reply carries no number ("T7 = sem sensor")
     PowerOn,      // 85.0 °C out of nowhere: a DS18B20 read before its first conversion
     Disconnected, // -127.0 °C: the firmware's value for a sensor that did not answer
+    // A round that could not be taken at all: every sensor expected gets a reading saying why.
+    PortUnavailable, // the port could not be opened, or a request could not be written
+    LineLost,        // the line failed (an adapter pulled, a hang-up)
+    NoReply,         // the board gave no reply that could be read
 };
 
-// The name outputs use for the kind: "timeout", "garbled", "no_value", "power_on", "disconnected".
+// Every kind, in the order outputs list them.
+inline constexpr std::array kReadErrors{
+    ReadError::Timeout,      ReadError::Garbled,         ReadError::NoValue,  ReadError::PowerOn,
+    ReadError::Disconnected, ReadError::PortUnavailable, ReadError::LineLost, ReadError::NoReply};
+
+// The name outputs use for the kind: "timeout", "garbled", "no_value", "power_on", "disconnected",
+// "port_unavailable", "line_lost", "no_reply".
 [[nodiscard]] QString readErrorName(ReadError error);
 // The kind a name of readErrorName() stands for, blanks around it allowed; nothing for any other text.
 [[nodiscard]] std::optional<ReadError> readErrorFromName(QByteArrayView name);
@@ -36,14 +47,14 @@ struct Reading
     QString name;                   // the sensor's name in the board's profile; empty when it has none
     QString text;                   // the reply as received (control bytes escaped); empty: no reply
     std::optional<double> celsius;  // the value, calibrated; absent when there is none
-    int decimals{};                 // digits after the point the value is measured to ("+22.47": 2)
     std::optional<ReadError> error; // why there is no value
+    int decimals{};                 // digits after the point the value is measured to ("+22.47": 2)
 };
 
 // The board's replies are text, not numbers: the value is the first signed decimal number after
 // the first '=', with a point or a comma as the decimal mark ("T3 = +23.56 °C" gives 23.56,
-// "T7 = sem sensor" nothing).
-[[nodiscard]] std::optional<double> temperatureValue(QStringView text);
+// "T7 = sem sensor" nothing). `decimals`, when given, gets the digits after its decimal mark.
+[[nodiscard]] std::optional<double> temperatureValue(QStringView text, int* decimals = nullptr);
 
 // The sensors a person names, as "1,3,5-7" (spaces allowed); empty text is an empty list, meaning
 // every active sensor. Nothing when a part is not a sensor from 1 to 9 or a range of them.

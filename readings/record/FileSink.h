@@ -24,10 +24,6 @@ public:
     void take(const Reading& reading) override;
     void reopen() override;
 
-signals:
-    // Standard output's reader went away: nothing written here will ever be read.
-    void closed(const QString& message);
-
 private:
     std::unique_ptr<LogFile> file_;
     QString path_;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ReadingLog.h"
 
+#include "Celsius.h"
 #include "Text.h"
 
 #include <QFile>
@@ -23,11 +24,6 @@ QString isoTime(const QDateTime& time)
     return time.toString(Qt::ISODateWithMs);
 }
 
-QByteArray number(double value)
-{
-    return QByteArray::number(value, 'g', QLocale::FloatingPointShortest);
-}
-
 QByteArray csvField(const QString& text)
 {
     QByteArray field = text.toUtf8();
@@ -44,11 +40,13 @@ QByteArray influxString(const QString& text)
     return '"' + value + '"';
 }
 
-// Tag values escape commas, equals signs and spaces; line ends cannot be escaped there at all.
+// Tag values escape commas, equals signs and spaces, and nothing else: a backslash before any other
+// character is read as itself, so doubling it would change the name. Line ends cannot be escaped
+// there at all, and names never end in a backslash (the board's file refuses them).
 QByteArray influxTag(const QString& text)
 {
     QByteArray value = printable(text).toUtf8();
-    value.replace("\\", "\\\\").replace(",", "\\,").replace("=", "\\=").replace(" ", "\\ ");
+    value.replace(",", "\\,").replace("=", "\\=").replace(" ", "\\ ");
     return value;
 }
 
@@ -86,7 +84,7 @@ QByteArray formatReading(const Reading& reading, LogFormat format, bool withName
     switch (format) {
     case LogFormat::Csv: {
         QByteArray line = isoTime(reading.time).toUtf8() + ',' + QByteArray::number(reading.sensor) + ',' +
-                          (reading.celsius ? number(*reading.celsius) : QByteArray()) + ',' +
+                          (reading.celsius ? celsiusText(*reading.celsius) : QByteArray()) + ',' +
                           csvField(reading.text);
         if (withName)
             line += ',' + csvField(reading.name);
@@ -109,7 +107,7 @@ QByteArray formatReading(const Reading& reading, LogFormat format, bool withName
         QByteArray tags = "calimbra,sensor=" + QByteArray::number(reading.sensor);
         if (!reading.name.isEmpty())
             tags += ",name=" + influxTag(reading.name);
-        QByteArray fields = reading.celsius ? "celsius=" + number(*reading.celsius) + ',' : QByteArray();
+        QByteArray fields = reading.celsius ? "celsius=" + celsiusText(*reading.celsius) + ',' : QByteArray();
         fields += "reply=" + influxString(reading.text);
         if (reading.error)
             fields += ",error=" + influxString(readErrorName(*reading.error));

@@ -60,7 +60,10 @@ qint64 FakeBoardLink::Write(QByteArrayView bytes)
     std::optional<QByteArray> reply;
     int delay = script.delay;
     if (request == "&i") {
-        reply = script.countReply;
+        if (script.silentCountAfter != 0)
+            reply = script.countReply;
+        if (script.silentCountAfter > 0)
+            --script.silentCountAfter;
         delay = script.delays.value(0, script.delay);
     } else if (request.startsWith("&l=")) {
         const int sensor = request.mid(3).toInt();

@@ -22,6 +22,7 @@ struct BoardScript
     QMap<int, int> delays;              // ms, by sensor; 0 for the count request
     int delay = 50;                     // ms, for any other
     std::optional<QString> openFailure; // the port cannot be opened
+    int silentCountAfter = -1;          // count requests answered before the board falls silent
 };
 Q_DECLARE_METATYPE(BoardScript)
 

@@ -8,11 +8,6 @@
 namespace calimbra {
 namespace {
 
-// Every kind starts at zero once a sensor has reported, so that a first error is an increase a
-// rate() sees rather than a new series.
-constexpr std::array kReadErrors{ReadError::Timeout, ReadError::Garbled, ReadError::NoValue,
-                                 ReadError::PowerOn, ReadError::Disconnected};
-
 // Family texts stay in English whatever the locale: they are read by tools and dashboards, and a
 // scrape must not change with the language the service was started in.
 struct Family
@@ -128,6 +123,8 @@ void MetricsSink::take(const Reading& reading)
 {
     SensorState& sensor = sensors_[reading.sensor];
     if (sensor.errors.empty()) {
+        // Every kind starts at zero once a sensor has reported, so that a first error is an increase
+        // a rate() sees rather than a new series.
         for (const ReadError kind : kReadErrors)
             sensor.errors[kind] = 0;
     }

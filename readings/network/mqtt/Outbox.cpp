@@ -84,6 +84,12 @@ int storedError(ReadError error)
         return 4;
     case ReadError::Disconnected:
         return 5;
+    case ReadError::PortUnavailable:
+        return 6;
+    case ReadError::LineLost:
+        return 7;
+    case ReadError::NoReply:
+        return 8;
     }
     return 0;
 }
@@ -103,6 +109,12 @@ std::optional<ReadError> errorFromStored(const QVariant& value)
         return ReadError::PowerOn;
     case 5:
         return ReadError::Disconnected;
+    case 6:
+        return ReadError::PortUnavailable;
+    case 7:
+        return ReadError::LineLost;
+    case 8:
+        return ReadError::NoReply;
     }
     return std::nullopt;
 }

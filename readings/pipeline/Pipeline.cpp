@@ -1,0 +1,165 @@
+// SPDX-License-Identifier: MIT
+#include "Pipeline.h"
+
+#include "SamplingSession.h"
+#include "Sink.h"
+
+#include <algorithm>
+#include <exception>
+
+namespace calimbra {
+
+Pipeline::Pipeline(QObject* parent) : QObject(parent)
+{
+    connect(&alarms_, &AlarmWatch::alarmChanged, this, &Pipeline::onAlarm);
+}
+
+Pipeline::~Pipeline() = default;
+
+void Pipeline::setProfiles(const QMap<int, SensorProfile>& profiles)
+{
+    profile_.setSensors(profiles);
+    alarms_.setProfiles(profiles);
+}
+
+void Pipeline::setSource(Source source)
+{
+    source_ = source;
+    profile_.forgetPreviousValues();
+    alarms_.reset();
+    inRound_.reset();
+    roundStart_ = QDateTime();
+}
+
+void Pipeline::addSink(Sink* sink)
+{
+    if (std::find(sinks_.begin(), sinks_.end(), sink) != sinks_.end())
+        return;
+    sinks_.push_back(sink);
+    connect(sink, &Sink::failing, this, &Pipeline::said);
+    connect(sink, &Sink::recovered, this, &Pipeline::said);
+    connect(sink, &Sink::stopped, this, [this] {
+        if (stopping_ && --pendingStops_ == 0)
+            emit stopped();
+    });
+    connect(sink, &QObject::destroyed, this, [this, sink] { removeSink(sink); });
+}
+
+void Pipeline::removeSink(Sink* sink)
+{
+    const auto found = std::find(sinks_.begin(), sinks_.end(), sink);
+    if (found == sinks_.end())
+        return;
+    sinks_.erase(found);
+    disconnect(sink, nullptr, this, nullptr);
+}
+
+template <typename Call>
+void Pipeline::each(Call call)
+{
+    // A copy: a sink may be removed by what a call sets off.
+    const std::vector<Sink*> sinks = sinks_;
+    for (Sink* sink : sinks) {
+        try {
+            call(*sink);
+        } catch (const std::exception& error) {
+            sink->fail(QString::fromStdString(error.what()));
+        }
+    }
+}
+
+void Pipeline::attach(SamplingSession& session)
+{
+    connect(&session, &SamplingSession::readingTaken, this, &Pipeline::take);
+    connect(&session, &SamplingSession::roundFinished, this, &Pipeline::roundFinished);
+    connect(&session, &SamplingSession::troubleStarted, this, &Pipeline::boardLost);
+    connect(&session, &SamplingSession::resumed, this, &Pipeline::boardBack);
+}
+
+void Pipeline::take(Reading reading)
+{
+    if (reading.sensor < 1 || reading.sensor > board::kMaxSensors)
+        return;
+    if (source_ == Source::Board) {
+        profile_.apply(reading);
+    } else if (reading.name.isEmpty()) {
+        reading.name = profile_.sensor(reading.sensor).name;
+    }
+    if (source_ == Source::Log) {
+        // A log has no round ends: a round is over when one of its sensors comes again, or when a
+        // reading names another round.
+        const auto slot = static_cast<std::size_t>(reading.sensor - 1);
+        const bool otherRound =
+            reading.roundStart.isValid() && roundStart_.isValid() && reading.roundStart != roundStart_;
+        if (inRound_.test(slot) || otherRound) {
+            alarms_.roundFinished(roundStart_);
+            inRound_.reset();
+        }
+        if (inRound_.none())
+            roundStart_ = reading.roundStart.isValid() ? reading.roundStart : reading.time;
+        inRound_.set(slot);
+    }
+    if (source_ != Source::Service)
+        alarms_.take(reading);
+    each([&reading](Sink& sink) { sink.take(reading); });
+}
+
+void Pipeline::roundFinished(const QDateTime& start, int answered)
+{
+    if (source_ != Source::Service)
+        alarms_.roundFinished(start);
+    if (answered > 0)
+        each([](Sink& sink) { sink.boardAvailable(true); });
+}
+
+void Pipeline::boardLost(const QString& message, const QDateTime& when)
+{
+    each([](Sink& sink) { sink.boardAvailable(false); });
+    emit troubleStarted(message, when);
+}
+
+void Pipeline::boardBack(const QDateTime& when, const QDateTime& since)
+{
+    profile_.forgetPreviousValues();
+    emit resumed(when, since);
+}
+
+void Pipeline::alarmFromSource(const AlarmEvent& event)
+{
+    onAlarm(event);
+}
+
+void Pipeline::onAlarm(const AlarmEvent& event)
+{
+    each([&event](Sink& sink) { sink.alarmChanged(event); });
+    emit alarmChanged(event);
+}
+
+void Pipeline::reopen()
+{
+    each([](Sink& sink) { sink.reopen(); });
+}
+
+void Pipeline::stop()
+{
+    if (stopping_)
+        return;
+    stopping_ = true;
+    pendingStops_ = static_cast<int>(sinks_.size());
+    if (pendingStops_ == 0) {
+        emit stopped();
+        return;
+    }
+    const std::vector<Sink*> sinks = sinks_;
+    for (Sink* sink : sinks) {
+        try {
+            sink->stop();
+        } catch (const std::exception& error) {
+            sink->fail(QString::fromStdString(error.what()));
+            if (--pendingStops_ == 0)
+                emit stopped();
+        }
+    }
+}
+
+} // namespace calimbra
