@@ -582,4 +582,30 @@ QString readPasswordFile(const QString& path)
     return QString::fromUtf8(line);
 }
 
+std::optional<QString> credentialPassword()
+{
+    const QString folder = qEnvironmentVariable("CREDENTIALS_DIRECTORY");
+    if (folder.isEmpty())
+        return std::nullopt;
+    const QString path = QDir(folder).filePath(QStringLiteral("mqtt_password"));
+    if (!QFileInfo::exists(path))
+        return std::nullopt;
+    // No check of the file's mode: systemd makes it 0400, in a folder only the service's user may
+    // enter, whoever owns the file it was loaded from.
+    QFile file(path);
+    const QString advice = tr("Check the LoadCredential=mqtt_password:FILE line of the service's unit.");
+    if (!file.open(QIODevice::ReadOnly))
+        throw Error(tr("Could not read the broker's password from systemd's credential %1: %2. %3")
+                        .arg(path, file.errorString(), advice));
+    QByteArray line = file.readLine();
+    if (file.error() != QFileDevice::NoError)
+        throw Error(tr("Could not read the broker's password from systemd's credential %1: %2. %3")
+                        .arg(path, file.errorString(), advice));
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    if (line.isEmpty())
+        throw Error(tr("systemd's credential %1 has no password on its first line. %2").arg(path, advice));
+    return QString::fromUtf8(line);
+}
+
 } // namespace calimbra

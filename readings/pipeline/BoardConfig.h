@@ -90,4 +90,9 @@ void saveSensorProfiles(const QString& path, const QMap<int, SensorProfile>& pro
 // chmod 600 that fixes it. Throws Error.
 [[nodiscard]] QString readPasswordFile(const QString& path);
 
+// The broker's password as systemd hands it to a service (LoadCredential=mqtt_password:FILE): the
+// first line of $CREDENTIALS_DIRECTORY/mqtt_password. None when the service was given no such
+// credential. Throws Error when it is there but cannot be read or holds no password.
+[[nodiscard]] std::optional<QString> credentialPassword();
+
 } // namespace calimbra
