@@ -80,6 +80,8 @@ std::unique_ptr<Sink> make(const Settings& given, const OutputContext& context)
         client = MqttClient::Settings::fromUrl(url);
         if (const auto passwordFile = given.get(kPasswordFile))
             client.password = readPasswordFile(*passwordFile);
+        else if (client.password.isEmpty())
+            client.password = credentialPassword().value_or(QString());
     } catch (const Error& error) {
         throw SettingError(error.message());
     }
