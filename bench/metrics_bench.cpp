@@ -3,7 +3,8 @@
 // every alarm known:
 //   - the exposition alone, in this process;
 //   - over loopback HTTP, client and server in this process's event loop, on a connection kept
-//     open as Prometheus keeps it, and on a new connection each time.
+//     open as Prometheus keeps it, and on a new connection each time;
+//   - the server's memory while a client pipelines 1.5 MB of requests and never reads a reply.
 //
 //   bench_metrics [SCRAPES]
 
@@ -14,10 +15,18 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QSocketNotifier>
 #include <QTcpSocket>
+#include <QTimer>
 
+#include <fstream>
 #include <functional>
 #include <vector>
+
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace calimbra;
 
@@ -131,6 +140,63 @@ private:
     int count_ = 0;
 };
 
+// This process's resident memory, in MB.
+double residentMb()
+{
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0;
+    long resident = 0;
+    statm >> pages >> resident;
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / 1e6;
+}
+
+struct Hostile
+{
+    double growthMb;
+    bool closed;
+};
+
+// A client that pipelines `bytes` of GET /metrics and never reads, with a small receive window so
+// that the replies pile up on the server's side: the growth of this process's memory after `ms` of
+// the event loop, and whether the server closed the connection by then.
+Hostile pipelineWithoutReading(quint16 port, qsizetype bytes, int ms)
+{
+    const QByteArray request = QByteArrayLiteral("GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    QByteArray out;
+    while (out.size() < bytes)
+        out += request;
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    const int window = 4096;
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &window, sizeof window);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    const double before = residentMb();
+    qsizetype sent = 0;
+    QSocketNotifier writable(fd, QSocketNotifier::Write);
+    QObject::connect(&writable, &QSocketNotifier::activated, [&] {
+        while (sent < out.size()) {
+            const ssize_t n = ::send(fd, out.constData() + sent, static_cast<size_t>(out.size() - sent),
+                                     MSG_NOSIGNAL);
+            if (n <= 0)
+                break;
+            sent += n;
+        }
+        if (sent == out.size() || (errno != EAGAIN && errno != EWOULDBLOCK))
+            writable.setEnabled(false);
+    });
+    QTimer::singleShot(ms, qApp, &QCoreApplication::quit);
+    QCoreApplication::exec();
+    const double after = residentMb();
+    pollfd watched{fd, POLLRDHUP, 0};
+    ::poll(&watched, 1, 0);
+    const bool closed = (watched.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+    ::close(fd);
+    return {after - before, closed};
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -166,5 +232,10 @@ int main(int argc, char* argv[])
                bench::median(kept.ms) <= kGoalMs);
     bench::row("metrics scrape over loopback HTTP, new connection", "ms", fresh.ms, "<= 1",
                bench::median(fresh.ms) <= kGoalMs);
+
+    const Hostile hostile = pipelineWithoutReading(server.port(), 1'500'000, 5000);
+    bench::row(std::string("server memory growth, 1.5 MB of GETs pipelined and never read, after 5 s (") +
+                   (hostile.closed ? "closed" : "still open") + ")",
+               "MB", {hostile.growthMb}, "<= 5", hostile.growthMb <= 5);
     return 0;
 }
