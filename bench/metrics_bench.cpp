@@ -178,8 +178,8 @@ Hostile pipelineWithoutReading(quint16 port, qsizetype bytes, int ms)
     QSocketNotifier writable(fd, QSocketNotifier::Write);
     QObject::connect(&writable, &QSocketNotifier::activated, [&] {
         while (sent < out.size()) {
-            const ssize_t n = ::send(fd, out.constData() + sent, static_cast<size_t>(out.size() - sent),
-                                     MSG_NOSIGNAL);
+            const ssize_t n =
+                ::send(fd, out.constData() + sent, static_cast<size_t>(out.size() - sent), MSG_NOSIGNAL);
             if (n <= 0)
                 break;
             sent += n;

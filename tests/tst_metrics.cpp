@@ -1,23 +1,52 @@
 // SPDX-License-Identifier: MIT
 #include "Error.h"
+#include "HttpRequest.h"
 #include "MetricsServer.h"
 #include "MetricsSink.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QProcess>
+#include <QSocketNotifier>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 
 #include <functional>
 #include <memory>
+#include <vector>
+
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace calimbra;
+using namespace std::chrono_literals;
 
 using Feed = std::function<void(MetricsSink&)>;
 Q_DECLARE_METATYPE(Feed)
+
+namespace {
+
+// One reply the server should give: its status, header lines ("Name: value", the name in any
+// case), and how its body starts. A reply to HEAD has Content-Length and no body.
+struct Expected
+{
+    int status;
+    bool head = false;
+    QByteArrayList headers{};
+    QByteArray bodyStart{};
+};
+
+} // namespace
+
+using Replies = QList<Expected>;
+Q_DECLARE_METATYPE(Replies)
 
 namespace {
 
@@ -94,6 +123,161 @@ std::unique_ptr<QNetworkReply> fetch(QNetworkAccessManager& manager, const QStri
     return std::unique_ptr<QNetworkReply>(manager.sendCustomRequest(request, method));
 }
 
+struct Response
+{
+    int status = 0;
+    QMap<QByteArray, QByteArray> headers; // names in lower case
+    QByteArray body;
+};
+
+// The whole replies at the start of `bytes`, as answers to requests that were HEAD or not, in
+// order; `rest`: what follows them. Stops at what is not an HTTP/1.1 reply with a Content-Length.
+QList<Response> parseResponses(const QByteArray& bytes, const QList<bool>& heads, QByteArray* rest = nullptr)
+{
+    QList<Response> responses;
+    qsizetype at = 0;
+    while (responses.size() < heads.size()) {
+        const qsizetype end = bytes.indexOf("\r\n\r\n", at);
+        if (end < 0)
+            break;
+        const QByteArrayList lines = bytes.mid(at, end - at).split('\n');
+        if (!lines.first().startsWith("HTTP/1.1 "))
+            break;
+        Response response;
+        response.status = lines.first().mid(9, 3).toInt();
+        for (qsizetype i = 1; i < lines.size(); ++i) {
+            const qsizetype colon = lines[i].indexOf(':');
+            response.headers.insert(lines[i].left(colon).toLower(), lines[i].mid(colon + 1).trimmed());
+        }
+        bool ok = false;
+        const qsizetype length = response.headers.value("content-length").toLongLong(&ok);
+        if (!ok)
+            break;
+        const qsizetype bodyLength = heads[responses.size()] ? 0 : length;
+        if (bytes.size() < end + 4 + bodyLength)
+            break;
+        response.body = bytes.mid(end + 4, bodyLength);
+        at = end + 4 + bodyLength;
+        responses << response;
+    }
+    if (rest)
+        *rest = bytes.mid(at);
+    return responses;
+}
+
+// A client on a bare socket, for what Qt's own client would never send.
+class RawClient
+{
+public:
+    explicit RawClient(quint16 port) { socket.connectToHost(QHostAddress::LocalHost, port); }
+
+    [[nodiscard]] bool connected() const { return socket.state() == QAbstractSocket::ConnectedState; }
+    [[nodiscard]] bool closed() const { return socket.state() == QAbstractSocket::UnconnectedState; }
+    // Everything received so far.
+    QByteArray bytes()
+    {
+        received += socket.readAll();
+        return received;
+    }
+
+    QTcpSocket socket;
+    QByteArray received;
+};
+
+const QByteArray kGet = QByteArrayLiteral("GET /metrics HTTP/1.1\r\nHost: test\r\n\r\n");
+
+// Sends pipelined requests as fast as the server takes them and reads nothing, with a small receive
+// window so that the replies pile up on the server's side.
+class Flooder
+{
+public:
+    Flooder(quint16 port, QByteArray out) : out_(std::move(out))
+    {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        const int window = 4096;
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ok = fd_ >= 0 && ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &window, sizeof window) == 0 &&
+             (::connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 ||
+              errno == EINPROGRESS);
+        notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Write);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(), [this] { send(); });
+    }
+    ~Flooder()
+    {
+        notifier_.reset();
+        ::close(fd_);
+    }
+    Flooder(const Flooder&) = delete;
+    Flooder& operator=(const Flooder&) = delete;
+
+    // The server has closed the connection, or reset it.
+    [[nodiscard]] bool closed() const
+    {
+        pollfd watched{fd_, POLLRDHUP, 0};
+        return ::poll(&watched, 1, 0) == 1 && (watched.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+    }
+
+    bool ok = false;
+    qsizetype sent = 0;
+
+private:
+    void send()
+    {
+        while (sent < out_.size()) {
+            const ssize_t n =
+                ::send(fd_, out_.constData() + sent, static_cast<size_t>(out_.size() - sent), MSG_NOSIGNAL);
+            if (n < 0) {
+                if (errno != EAGAIN && errno != EWOULDBLOCK)
+                    notifier_->setEnabled(false);
+                return;
+            }
+            sent += n;
+        }
+        notifier_->setEnabled(false);
+    }
+
+    QByteArray out_;
+    int fd_ = -1;
+    std::unique_ptr<QSocketNotifier> notifier_;
+};
+
+// The descriptor limit lowered for a while, and restored however the test ends.
+class DescriptorLimit
+{
+public:
+    DescriptorLimit() { ok = ::getrlimit(RLIMIT_NOFILE, &saved_) == 0; }
+    ~DescriptorLimit() { restore(); }
+    DescriptorLimit(const DescriptorLimit&) = delete;
+    DescriptorLimit& operator=(const DescriptorLimit&) = delete;
+
+    // Leaves `free` descriptors to open; false when it cannot.
+    bool leave(int free)
+    {
+        const QStringList open = QDir(QStringLiteral("/proc/self/fd"))
+                                     .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+        int highest = 0;
+        for (const QString& fd : open)
+            highest = std::max(highest, fd.toInt());
+        // Every descriptor open now stays below the limit, so `free` is what remains.
+        const auto limit = static_cast<rlim_t>(std::max<qsizetype>(highest + 1, open.size() + free));
+        rlimit lowered = saved_;
+        lowered.rlim_cur = limit;
+        return ok && limit <= saved_.rlim_cur && ::setrlimit(RLIMIT_NOFILE, &lowered) == 0;
+    }
+    void restore()
+    {
+        if (ok)
+            ::setrlimit(RLIMIT_NOFILE, &saved_);
+    }
+
+    bool ok = false;
+
+private:
+    rlimit saved_{};
+};
 } // namespace
 
 class MetricsTest : public QObject
@@ -110,6 +294,13 @@ private slots:
     void pathsAndMethods();
     void listenFailures_data();
     void listenFailures();
+    void requests_data();
+    void requests();
+    void clientThatNeverReads();
+    void connectionsBeyondTheCap();
+    void timeOuts_data();
+    void timeOuts();
+    void outOfDescriptors();
 };
 
 void MetricsTest::exposition_data()
@@ -365,7 +556,7 @@ void MetricsTest::pathsAndMethods_data()
     QTest::newRow("POST /metrics") << QByteArray("POST") << "/metrics" << 405;
     QTest::newRow("PUT /metrics") << QByteArray("PUT") << "/metrics" << 405;
     QTest::newRow("DELETE /metrics") << QByteArray("DELETE") << "/metrics" << 405;
-    QTest::newRow("HEAD /metrics") << QByteArray("HEAD") << "/metrics" << 405;
+    QTest::newRow("HEAD /metrics") << QByteArray("HEAD") << "/metrics" << 200;
     QTest::newRow("a method nobody knows") << QByteArray("BREW") << "/metrics" << 405;
 }
 
@@ -389,9 +580,11 @@ void MetricsTest::pathsAndMethods()
         QTRY_VERIFY_WITH_TIMEOUT(reply->isFinished(), 10000);
         QCOMPARE(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), s);
         if (s == 405)
-            QCOMPARE(reply->rawHeader("Allow"), QByteArray("GET"));
-        if (s == 200)
+            QCOMPARE(reply->rawHeader("Allow"), QByteArray("GET, HEAD"));
+        if (s == 200 && m == "GET")
             QVERIFY(reply->readAll().startsWith("# HELP calimbra_build_info"));
+        if (m == "HEAD")
+            QVERIFY(reply->readAll().isEmpty());
     }
 }
 
@@ -431,6 +624,311 @@ void MetricsTest::listenFailures()
         QCOMPARE(error.message(), message.contains(u'%') ? message.arg(port) : message);
     }
     QCOMPARE(server.port(), quint16{0});
+}
+
+void MetricsTest::requests_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<Replies>("replies");
+    QTest::addColumn<bool>("closes"); // after the replies; otherwise a GET after them is answered too
+
+    const QByteArray type = "Content-Type: text/plain; version=0.0.4; charset=utf-8";
+    const QByteArray allow = "Allow: GET, HEAD";
+    const QByteArray close = "Connection: close";
+    const QByteArray help = "# HELP calimbra_build_info";
+    const Expected metrics{200, false, {type}, help};
+    const QByteArray pad(9000, 'a');
+
+    QTest::newRow("GET") << kGet << Replies{metrics} << false;
+    QTest::newRow("HEAD: the headers of GET, no body")
+        << QByteArray("HEAD /metrics HTTP/1.1\r\nHost: test\r\n\r\n")
+        << Replies{{200, true, {type, "Content-Length: %length"}}} << false;
+    QTest::newRow("HTTP/1.0 closes after the reply")
+        << QByteArray("GET /metrics HTTP/1.0\r\n\r\n") << Replies{{200, false, {type, close}, help}} << true;
+    QTest::newRow("HTTP/1.0 asking to keep the connection")
+        << QByteArray("GET /metrics HTTP/1.0\r\nConnection: keep-alive\r\n\r\n")
+        << Replies{{200, false, {"Connection: keep-alive"}, help}} << false;
+    QTest::newRow("Connection: close")
+        << QByteArray("GET /metrics HTTP/1.1\r\nHost: test\r\nConnection: close\r\n\r\n")
+        << Replies{{200, false, {close}, help}} << true;
+    QTest::newRow("close among other options, in capitals")
+        << QByteArray("GET /metrics HTTP/1.1\r\nHost: test\r\nconnection: Keep-Alive, CLOSE\r\n\r\n")
+        << Replies{{200, false, {close}, help}} << true;
+    QTest::newRow("pipelined requests answered in order")
+        << kGet + "GET /nothing HTTP/1.1\r\nHost: test\r\n\r\n" +
+               "HEAD /metrics HTTP/1.1\r\nHost: test\r\n\r\n" +
+               "POST /metrics HTTP/1.1\r\nHost: test\r\n\r\n" + kGet
+        << Replies{metrics,
+                   {404, false, {}, "Nothing here: the metrics are at /metrics."},
+                   {200, true, {"Content-Length: %length"}},
+                   {405, false, {allow}},
+                   metrics}
+        << false;
+    QTest::newRow("pipelined, the second closing: the third is not answered")
+        << kGet + "GET /metrics HTTP/1.1\r\nHost: test\r\nConnection: close\r\n\r\n" + kGet
+        << Replies{metrics, {200, false, {close}, help}} << true;
+    QTest::newRow("a header too long") << "GET /metrics HTTP/1.1\r\nHost: test\r\nX-Pad: " + pad + "\r\n\r\n"
+                                       << Replies{{431, false, {close}}} << true;
+    QTest::newRow("a request line too long") << "GET /" + pad + " HTTP/1.1\r\nHost: test\r\n\r\n"
+                                             << Replies{{431, false, {close}}} << true;
+    QTest::newRow("a head too long, never ended")
+        << "GET /metrics HTTP/1.1\r\nX-Pad: " + pad << Replies{{431, false, {close}}} << true;
+    QTest::newRow("answered before a head too long")
+        << kGet + "GET /metrics HTTP/1.1\r\nX-Pad: " + pad + "\r\n\r\n"
+        << Replies{metrics, {431, false, {close}}} << true;
+    QTest::newRow("a method nobody knows") << QByteArray("BREW /metrics HTTP/1.1\r\nHost: test\r\n\r\n")
+                                           << Replies{{405, false, {allow}}} << false;
+    QTest::newRow("methods are case-sensitive") << QByteArray("get /metrics HTTP/1.1\r\nHost: test\r\n\r\n")
+                                                << Replies{{405, false, {allow}}} << false;
+    QTest::newRow("another path") << QByteArray("GET /metrics/ HTTP/1.1\r\nHost: test\r\n\r\n")
+                                  << Replies{{404}} << false;
+    QTest::newRow("HEAD of another path")
+        << QByteArray("HEAD /nothing HTTP/1.1\r\nHost: test\r\n\r\n") << Replies{{404, true}} << false;
+    QTest::newRow("a query") << QByteArray("GET /metrics?name[]=up HTTP/1.1\r\nHost: test\r\n\r\n")
+                             << Replies{metrics} << false;
+    QTest::newRow("the absolute form")
+        << QByteArray("GET http://127.0.0.1:9100/metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
+        << Replies{metrics} << false;
+    QTest::newRow("empty lines before the request") << "\r\n\r\n" + kGet << Replies{metrics} << false;
+    QTest::newRow("bare line feeds") << QByteArray("GET /metrics HTTP/1.1\nHost: test\n\n")
+                                     << Replies{metrics} << false;
+    QTest::newRow("not HTTP") << QByteArray("hello there\r\n\r\n") << Replies{{400, false, {close}}} << true;
+    QTest::newRow("no version") << QByteArray("GET /metrics\r\n\r\n") << Replies{{400}} << true;
+    QTest::newRow("HTTP/1.1 without Host")
+        << QByteArray("GET /metrics HTTP/1.1\r\n\r\n") << Replies{{400}} << true;
+    QTest::newRow("two Hosts") << QByteArray("GET /metrics HTTP/1.1\r\nHost: a\r\nHost: b\r\n\r\n")
+                               << Replies{{400}} << true;
+    QTest::newRow("a header without a colon")
+        << QByteArray("GET /metrics HTTP/1.1\r\nHost: test\r\nnonsense\r\n\r\n") << Replies{{400}} << true;
+    QTest::newRow("a blank before the colon")
+        << QByteArray("GET /metrics HTTP/1.1\r\nHost : test\r\n\r\n") << Replies{{400}} << true;
+    QTest::newRow("a folded header") << QByteArray(
+                                            "GET /metrics HTTP/1.1\r\nHost: test\r\nX-A: b\r\n c\r\n\r\n")
+                                     << Replies{{400}} << true;
+    QTest::newRow("lengths that differ")
+        << QByteArray("GET /metrics HTTP/1.1\r\nHost: test\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\n")
+        << Replies{{400}} << true;
+    QTest::newRow("HTTP/2") << QByteArray("GET /metrics HTTP/2.0\r\nHost: test\r\n\r\n")
+                            << Replies{{505, false, {close}}} << true;
+    QTest::newRow("a body: answered, then closed")
+        << QByteArray("POST /metrics HTTP/1.1\r\nHost: test\r\nContent-Length: 5\r\n\r\nhello" + kGet)
+        << Replies{{405, false, {allow, close}}} << true;
+    QTest::newRow("a chunked body: answered, then closed")
+        << QByteArray("GET /metrics HTTP/1.1\r\nHost: test\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n")
+        << Replies{{200, false, {close}, help}} << true;
+}
+
+void MetricsTest::requests()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(Replies, replies);
+    QFETCH(bool, closes);
+
+    MetricsSink metrics(QStringLiteral("b1"), QStringLiteral("1.0.0"));
+    metrics.take(reading(1, QStringLiteral("hall"), 21.5));
+    MetricsServer server(metrics);
+    server.listen({QHostAddress(QHostAddress::LocalHost), 0});
+    const QByteArray length = QByteArray::number(metrics.exposition().size());
+
+    RawClient client(server.port());
+    QTRY_VERIFY_WITH_TIMEOUT(client.connected(), 10000);
+    QCOMPARE(client.socket.write(request), request.size());
+    QList<bool> heads;
+    for (const Expected& reply : replies)
+        heads << reply.head;
+    if (closes) {
+        QTRY_VERIFY_WITH_TIMEOUT(client.closed(), 10000);
+    } else {
+        QTRY_COMPARE_WITH_TIMEOUT(parseResponses(client.bytes(), heads).size(), heads.size(), 10000);
+        // The connection goes on.
+        QCOMPARE(client.socket.write(kGet), kGet.size());
+        heads << false;
+        replies << Expected{200};
+        QTRY_COMPARE_WITH_TIMEOUT(parseResponses(client.bytes(), heads).size(), heads.size(), 10000);
+    }
+
+    QByteArray rest;
+    const QList<Response> got = parseResponses(client.bytes(), heads, &rest);
+    QCOMPARE(got.size(), replies.size());
+    // Nothing more: no body after HEAD, no reply after the close.
+    QVERIFY2(rest.isEmpty(), rest.left(200).constData());
+    for (qsizetype i = 0; i < got.size(); ++i) {
+        const Expected& want = replies[i];
+        QCOMPARE(got[i].status, want.status);
+        for (const QByteArray& header : want.headers) {
+            const qsizetype colon = header.indexOf(": ");
+            QCOMPARE(got[i].headers.value(header.left(colon).toLower()),
+                     header.mid(colon + 2).replace("%length", length));
+        }
+        QVERIFY2(got[i].body.startsWith(want.bodyStart), got[i].body.left(200).constData());
+        if (want.status == 200 && !want.head)
+            QCOMPARE(got[i].body, metrics.exposition());
+    }
+}
+
+void MetricsTest::clientThatNeverReads()
+{
+    MetricsSink metrics(QStringLiteral("b1"), QStringLiteral("1.0.0"));
+    feedEverything(metrics);
+    MetricsServer server(metrics);
+    MetricsServer::Limits limits;
+    limits.slow = 5s;
+    server.setLimits(limits);
+    server.listen({QHostAddress(QHostAddress::LocalHost), 0});
+
+    QByteArray requests;
+    while (requests.size() < 1'500'000)
+        requests += kGet;
+    Flooder flooder(server.port(), requests);
+    QVERIFY(flooder.ok);
+    // The replies pile up to the bound: from there the server waits for the client to read.
+    QTRY_VERIFY_WITH_TIMEOUT(server.load().peakConnectionBytes >= limits.unsentReplies, 20000);
+
+    {
+        // Meanwhile another client is answered.
+        QNetworkAccessManager manager;
+        manager.setProxy(QNetworkProxy::NoProxy);
+        const auto reply = fetch(manager, server.url(), "GET");
+        QTRY_VERIFY_WITH_TIMEOUT(reply->isFinished(), 10000);
+        QCOMPARE(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 200);
+        QCOMPARE(reply->readAll(), metrics.exposition());
+    }
+
+    // The client that never reads is closed, and nothing is left of either.
+    QTRY_VERIFY_WITH_TIMEOUT(flooder.closed(), 60000);
+    QTRY_COMPARE_WITH_TIMEOUT(server.load().connections, 0, 10000);
+    QCOMPARE(server.load().bufferedBytes, 0);
+    // What one connection held: the unsent replies up to the bound and one reply more, the head
+    // being read, and Qt's read buffer.
+    const qint64 bound = limits.unsentReplies + metrics.exposition().size() + 2 * (limits.requestHead + 3);
+    QVERIFY2(server.load().peakConnectionBytes <= bound,
+             qPrintable(QStringLiteral("%1 bytes held").arg(server.load().peakConnectionBytes)));
+}
+
+void MetricsTest::connectionsBeyondTheCap()
+{
+    MetricsSink metrics(QStringLiteral("b1"), QStringLiteral("1.0.0"));
+    MetricsServer server(metrics);
+    MetricsServer::Limits limits;
+    limits.connections = 4;
+    limits.idle = 600s; // none closes on its own during the test
+    server.setLimits(limits);
+    server.listen({QHostAddress(QHostAddress::LocalHost), 0});
+
+    // Prometheus, connected first and keeping its connection.
+    RawClient scraper(server.port());
+    QTRY_VERIFY_WITH_TIMEOUT(scraper.connected(), 10000);
+    QCOMPARE(scraper.socket.write(kGet), kGet.size());
+    QTRY_COMPARE_WITH_TIMEOUT(parseResponses(scraper.bytes(), {false}).size(), 1, 10000);
+
+    std::vector<std::unique_ptr<RawClient>> idle;
+    for (int i = 0; i < 3; ++i)
+        idle.push_back(std::make_unique<RawClient>(server.port()));
+    QTRY_COMPARE_WITH_TIMEOUT(server.load().connections, 4, 10000);
+
+    std::vector<std::unique_ptr<RawClient>> excess;
+    for (int i = 0; i < 5; ++i)
+        excess.push_back(std::make_unique<RawClient>(server.port()));
+    for (const auto& client : excess)
+        QTRY_VERIFY_WITH_TIMEOUT(client->closed(), 10000);
+    QCOMPARE(server.load().refused, 5);
+    QCOMPARE(server.load().connections, 4);
+    for (const auto& client : idle)
+        QVERIFY(client->connected());
+
+    // The scraper is still answered.
+    QCOMPARE(scraper.socket.write(kGet), kGet.size());
+    QTRY_COMPARE_WITH_TIMEOUT(parseResponses(scraper.bytes(), {false, false}).size(), 2, 10000);
+    QCOMPARE(parseResponses(scraper.bytes(), {false, false}).last().status, 200);
+
+    // A connection that goes frees its place.
+    idle.front()->socket.abort();
+    QTRY_COMPARE_WITH_TIMEOUT(server.load().connections, 3, 10000);
+    RawClient late(server.port());
+    QTRY_VERIFY_WITH_TIMEOUT(late.connected(), 10000);
+    QCOMPARE(late.socket.write(kGet), kGet.size());
+    QTRY_COMPARE_WITH_TIMEOUT(parseResponses(late.bytes(), {false}).size(), 1, 10000);
+    QCOMPARE(parseResponses(late.bytes(), {false}).first().status, 200);
+    QCOMPARE(server.load().refused, 5);
+}
+
+void MetricsTest::timeOuts_data()
+{
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<bool>("answered"); // before it goes idle
+    QTest::addColumn<int>("idleMs");
+    QTest::addColumn<int>("slowMs");
+
+    // The time-out that should not apply is longer than the test may take.
+    QTest::newRow("connected, saying nothing") << QByteArray() << false << 300 << 600'000;
+    QTest::newRow("silent after a reply") << kGet << true << 300 << 600'000;
+    QTest::newRow("a head never finished")
+        << QByteArray("GET /metrics HTTP/1.1\r\nHo") << false << 600'000 << 300;
+    QTest::newRow("empty lines, never a request") << QByteArray("\r\n\r\n\r\n") << false << 300 << 600'000;
+}
+
+void MetricsTest::timeOuts()
+{
+    QFETCH(QByteArray, sent);
+    QFETCH(bool, answered);
+    QFETCH(int, idleMs);
+    QFETCH(int, slowMs);
+
+    MetricsSink metrics(QStringLiteral("b1"), QStringLiteral("1.0.0"));
+    MetricsServer server(metrics);
+    MetricsServer::Limits limits;
+    limits.idle = std::chrono::milliseconds(idleMs);
+    limits.slow = std::chrono::milliseconds(slowMs);
+    server.setLimits(limits);
+    server.listen({QHostAddress(QHostAddress::LocalHost), 0});
+
+    RawClient client(server.port());
+    QTRY_VERIFY_WITH_TIMEOUT(client.connected(), 10000);
+    QCOMPARE(client.socket.write(sent), sent.size());
+    QTRY_VERIFY_WITH_TIMEOUT(client.closed(), 30000);
+    QCOMPARE(parseResponses(client.bytes(), {false}).size(), answered ? 1 : 0);
+    QTRY_COMPARE_WITH_TIMEOUT(server.load().connections, 0, 10000);
+}
+
+void MetricsTest::outOfDescriptors()
+{
+    MetricsSink metrics(QStringLiteral("b1"), QStringLiteral("1.0.0"));
+    MetricsServer server(metrics);
+    MetricsServer::Limits limits;
+    limits.connections = 10'000; // the descriptors run out first
+    limits.acceptPause = 100ms;
+    server.setLimits(limits);
+    server.listen({QHostAddress(QHostAddress::LocalHost), 0});
+
+    // Clients take every descriptor left: connected by the system, none can be accepted.
+    DescriptorLimit limit;
+    QVERIFY(limit.leave(20));
+    std::vector<int> clients;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(server.port());
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    for (;;) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        if (fd < 0)
+            break;
+        clients.push_back(fd);
+        QVERIFY(::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 ||
+                errno == EINPROGRESS);
+    }
+    QCOMPARE(errno, EMFILE);
+    QVERIFY(!clients.empty());
+    QTRY_VERIFY_WITH_TIMEOUT(server.load().acceptPauses > 0, 10000);
+
+    // The descriptors come back: the server accepts again, on its own.
+    for (const int fd : clients)
+        ::close(fd);
+    limit.restore();
+    RawClient client(server.port());
+    QTRY_VERIFY_WITH_TIMEOUT(client.connected(), 10000);
+    QCOMPARE(client.socket.write(kGet), kGet.size());
+    QTRY_COMPARE_WITH_TIMEOUT(parseResponses(client.bytes(), {false}).size(), 1, 10000);
+    QCOMPARE(parseResponses(client.bytes(), {false}).first().status, 200);
 }
 
 QTEST_GUILESS_MAIN(MetricsTest)
