@@ -7,13 +7,14 @@
 #include "Text.h"
 
 #include <QDateTime>
+#include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <ctime>
-#include <functional>
 #include <optional>
 #include <utility>
 
@@ -28,21 +29,8 @@ const QByteArray kPlainText = QByteArrayLiteral("text/plain; charset=utf-8");
 // The longest end of a head: the LF of its last line, then CR LF.
 constexpr qsizetype kHeadEndLength = 3;
 
-// QTcpServer hands each accepted descriptor here instead of making a socket of it, so that one
-// beyond the cap costs no socket object and is closed at once.
-class Listener : public QTcpServer
-{
-public:
-    Listener(std::function<void(qintptr)> accept, QObject* parent)
-        : QTcpServer(parent), accept_(std::move(accept))
-    {}
-
-protected:
-    void incomingConnection(qintptr descriptor) override { accept_(descriptor); }
-
-private:
-    std::function<void(qintptr)> accept_;
-};
+// Accepts in one round at most, so that a flood of connections leaves the event loop its turns.
+constexpr int kAcceptsPerRound = 32;
 
 bool allDigits(const QString& text)
 {
@@ -411,8 +399,8 @@ MetricsServer::MetricsServer(const MetricsSink& metrics, QObject* parent) : QObj
 {
     resumeAccepting_.setSingleShot(true);
     connect(&resumeAccepting_, &QTimer::timeout, this, [this] {
-        if (tcp_)
-            tcp_->resumeAccepting();
+        if (acceptor_)
+            acceptor_->setEnabled(true);
     });
 }
 
@@ -435,9 +423,48 @@ QByteArray MetricsServer::metricsBody() const
     return metrics_.exposition();
 }
 
-void MetricsServer::accept(qintptr descriptor)
+void MetricsServer::acceptPending()
 {
-    const int fd = static_cast<int>(descriptor);
+    const int listening = static_cast<int>(tcp_->socketDescriptor());
+    for (int round = 0; round < kAcceptsPerRound; ++round) {
+        const int fd = ::accept4(listening, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd >= 0) {
+            accept(fd);
+            continue;
+        }
+        switch (errno) {
+        case EAGAIN:
+#if EAGAIN != EWOULDBLOCK
+        case EWOULDBLOCK:
+#endif
+            return;
+        // That connection failed on its way in (accept(2) passes its network errors on); the next
+        // may be fine.
+        case EINTR:
+        case ECONNABORTED:
+        case EPROTO:
+        case ENETDOWN:
+        case ENOPROTOOPT:
+        case EHOSTDOWN:
+        case ENONET:
+        case EHOSTUNREACH:
+        case EOPNOTSUPP:
+        case ENETUNREACH:
+            continue;
+        default:
+            // No descriptor left (EMFILE, ENFILE) or no memory: the connection stays queued, and
+            // trying again at once would fail again at once, for ever, taking the processor from
+            // the sampling.
+            acceptor_->setEnabled(false);
+            ++acceptPauses_;
+            resumeAccepting_.start(limits_.acceptPause);
+            return;
+        }
+    }
+}
+
+void MetricsServer::accept(int fd)
+{
     if (std::ssize(connections_) >= limits_.connections) {
         static constexpr char kBusy[] = "HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\n"
                                         "Connection: close\r\n\r\n";
@@ -449,21 +476,12 @@ void MetricsServer::accept(qintptr descriptor)
         return;
     }
     auto* socket = new QTcpSocket;
-    if (!socket->setSocketDescriptor(descriptor)) {
+    if (!socket->setSocketDescriptor(fd)) {
         delete socket;
         ::close(fd);
         return;
     }
     connections_.push_back(new Connection(*this, socket));
-}
-
-void MetricsServer::acceptFailed()
-{
-    // Out of descriptors, most likely: the pending connection stays in the queue, and trying again
-    // at once would fail again at once, for ever, taking the processor from the sampling.
-    tcp_->pauseAccepting();
-    ++acceptPauses_;
-    resumeAccepting_.start(limits_.acceptPause);
 }
 
 void MetricsServer::forget(Connection* connection)
@@ -478,7 +496,7 @@ void MetricsServer::noteBuffered(qint64 bytes)
 
 void MetricsServer::listen(const Address& address)
 {
-    auto* tcp = new Listener([this](qintptr descriptor) { accept(descriptor); }, this);
+    auto* tcp = new QTcpServer(this);
     if (!tcp->listen(address.host, address.port)) {
         const QString host = hostText(address.host);
         const QString port = QString::number(address.port);
@@ -502,7 +520,12 @@ void MetricsServer::listen(const Address& address)
             throw Error(tr("Cannot serve metrics on %1:%2: %3.").arg(host, port, reason));
         }
     }
-    connect(tcp, &QTcpServer::acceptError, this, &MetricsServer::acceptFailed);
+    // Accepting is done here, not by QTcpServer: Qt 6.4 reports a failed accept with the error of the
+    // call before, so that running out of descriptors after a connection was served reads as "try
+    // again", and its accepting loop spins.
+    tcp->pauseAccepting();
+    acceptor_ = new QSocketNotifier(tcp->socketDescriptor(), QSocketNotifier::Read, this);
+    connect(acceptor_, &QSocketNotifier::activated, this, &MetricsServer::acceptPending);
     tcp_ = tcp;
 }
 

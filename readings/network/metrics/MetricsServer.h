@@ -9,6 +9,7 @@
 #include <chrono>
 #include <vector>
 
+class QSocketNotifier;
 class QTcpServer;
 
 namespace calimbra {
@@ -59,7 +60,7 @@ public:
         qint64 bufferedBytes = 0;       // requests read and replies unsent, in every connection
         qint64 peakConnectionBytes = 0; // the most one connection has held at once, ever
         int refused = 0;                // connections closed at once for the cap
-        int acceptPauses = 0;           // times accepting stopped after a failed accept
+        int acceptPauses = 0;           // times accepting stopped for want of descriptors
     };
 
     // "[HOST:]PORT": "9100" (on 127.0.0.1), "0.0.0.0:9100", "[::1]:9100". HOST is an IP address or
@@ -87,14 +88,15 @@ public:
 private:
     class Connection;
 
-    void accept(qintptr descriptor);
-    void acceptFailed();
+    void acceptPending();
+    void accept(int fd);
     void forget(Connection* connection);
     void noteBuffered(qint64 bytes);
     [[nodiscard]] QByteArray metricsBody() const;
 
     const MetricsSink& metrics_;
-    QTcpServer* tcp_ = nullptr;
+    QTcpServer* tcp_ = nullptr; // listens; its descriptor is accepted from by acceptor_
+    QSocketNotifier* acceptor_ = nullptr;
     Limits limits_;
     std::vector<Connection*> connections_; // children, each deleting itself when closed
     QTimer resumeAccepting_;
