@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // One Prometheus scrape of a logger reading 9 sensors, with every kind of read error counted and
-// every alarm known:
+// every alarm known with its limit:
 //   - the exposition alone, in this process;
 //   - over loopback HTTP, client and server in this process's event loop, on a connection kept
 //     open as Prometheus keeps it, and on a new connection each time;
@@ -10,6 +10,7 @@
 
 #include "BenchTable.h"
 
+#include "AlarmWatch.h"
 #include "MetricsServer.h"
 #include "MetricsSink.h"
 
@@ -35,38 +36,50 @@ namespace {
 constexpr int kWarmUp = 20;
 constexpr double kGoalMs = 1.0;
 
-void feed(MetricsSink& metrics)
+// The broker's output as a scrape sees it, without a broker or an outbox on disk.
+class MqttFigures : public FigureSource
+{
+public:
+    void writeFigures(FigureWriter& writer) const override
+    {
+        static constexpr FigureFamily kConnected{"calimbra_mqtt_connected", "gauge", "Connected."};
+        static constexpr FigureFamily kOutbox{"calimbra_outbox_readings", "gauge", "Kept."};
+        static constexpr FigureFamily kDropped{"calimbra_outbox_dropped_total", "counter", "Dropped."};
+        writer.add(kConnected, {}, 1);
+        writer.add(kOutbox, {}, 3);
+        writer.add(kDropped, {}, 2);
+    }
+};
+
+// Both limits on every sensor; half the alarms raised, lost among them.
+void feed(MetricsSink& metrics, AlarmWatch& alarms)
 {
     metrics.boardAvailable(true);
-    metrics.setMqttEnabled(true);
-    metrics.setMqttConnected(true);
-    metrics.setOutboxReadings(3);
-    metrics.addOutboxDropped(2);
+    QMap<int, SensorProfile> profiles;
+    for (int sensor = 1; sensor <= 9; ++sensor) {
+        SensorProfile profile;
+        profile.name = QStringLiteral("Sensor \"%1\" in the hall").arg(sensor);
+        profile.low = 20.0 + sensor * 0.37 + (sensor % 2 ? 1.0 : -1.0);
+        profile.high = 30.0;
+        profiles.insert(sensor, profile);
+    }
+    alarms.setProfiles(profiles);
     const qint64 start = QDateTime::currentMSecsSinceEpoch();
     for (int sensor = 1; sensor <= 9; ++sensor) {
         Reading reading;
         reading.sensor = sensor;
-        reading.name = QStringLiteral("Sensor \"%1\" in the hall").arg(sensor);
+        reading.name = profiles.value(sensor).name;
         for (const ReadError error : {ReadError::Timeout, ReadError::Garbled, ReadError::NoValue,
                                       ReadError::PowerOn, ReadError::Disconnected}) {
             reading.time = QDateTime::fromMSecsSinceEpoch(start);
             reading.error = error;
             metrics.take(reading);
+            alarms.take(reading);
         }
         reading.error.reset();
         reading.celsius = 20.0 + sensor * 0.37;
         metrics.take(reading);
-        for (const AlarmKind kind : {AlarmKind::High, AlarmKind::Low, AlarmKind::Lost}) {
-            AlarmEvent event;
-            event.sensor = sensor;
-            event.kind = kind;
-            event.raised = true;
-            metrics.alarmChanged(event);
-            if (sensor % 2) {
-                event.raised = false;
-                metrics.alarmChanged(event);
-            }
-        }
+        alarms.take(reading);
     }
 }
 
@@ -205,7 +218,11 @@ int main(int argc, char* argv[])
     const int scrapes = QCoreApplication::arguments().value(1, QStringLiteral("2000")).toInt();
 
     MetricsSink metrics(QStringLiteral("/dev/ttyUSB0"), QStringLiteral("1.0.0"));
-    feed(metrics);
+    AlarmWatch alarms;
+    MqttFigures mqtt;
+    metrics.addSource(&alarms);
+    metrics.addSource(&mqtt);
+    feed(metrics, alarms);
 
     std::vector<double> inProcess;
     qsizetype bytes = 0;
