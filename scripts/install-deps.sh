@@ -17,10 +17,8 @@ demo=(
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-charts-dev qt6-svg-dev libgl-dev
   # Qt6Charts' CMake configuration asks for Qt6OpenGL's, which qt6-charts-dev does not pull in
   libqt6opengl6-dev
-  # the logger's outputs and service: MQTT, HTTP, SQLite, systemd notification
-  libmosquitto-dev qt6-httpserver-dev libqt6sql6-sqlite libsystemd-dev
-  # Debian's HTTP server package does not pull in the WebSockets one its CMake files require
-  qt6-websockets-dev
+  # the logger's outputs and service: MQTT, SQLite, systemd notification
+  libmosquitto-dev libqt6sql6-sqlite libsystemd-dev
   # translations (lupdate/lrelease and their CMake support) and Qt's own catalogues
   qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
   # manuals and icons, rendered at build time; po4a translates the manuals

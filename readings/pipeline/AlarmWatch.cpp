@@ -18,6 +18,13 @@ namespace {
 
 constexpr int kStateVersion = 1;
 
+constexpr FigureFamily kLimitFamily{"calimbra_alarm_limit_celsius", "gauge",
+                                    "The sensor's alarm limit from its profile: beyond it for the "
+                                    "profile's delay, the alarm is raised."};
+constexpr FigureFamily kActiveFamily{"calimbra_alarm_active", "gauge",
+                                     "1 while the sensor's alarm is raised, else 0; high and low where "
+                                     "a limit is set, lost for every sensor known."};
+
 bool isSensor(int sensor)
 {
     return sensor >= 1 && sensor <= board::kMaxSensors;
@@ -147,6 +154,33 @@ void AlarmWatch::roundFinished(const QDateTime& roundStart)
         State& lost = state(number, AlarmKind::Lost);
         if (lost.restored || (!lost.active && sensor.roundsWithout >= profiles_.value(number).lostAfter))
             announce(number, AlarmKind::Lost, true, when, std::nullopt);
+    }
+}
+
+void AlarmWatch::writeFigures(FigureWriter& writer) const
+{
+    for (int number = 1; number <= board::kMaxSensors; ++number) {
+        const auto profile = profiles_.constFind(number);
+        const bool profiled = profile != profiles_.cend();
+        const Sensor& sensor = sensors_[static_cast<std::size_t>(number - 1)];
+        const QString sensorText = QString::number(number);
+        const QString name = profiled ? profile->name : QString();
+        for (const AlarmKind kind : {AlarmKind::High, AlarmKind::Low, AlarmKind::Lost}) {
+            std::optional<double> limit;
+            if (profiled && kind != AlarmKind::Lost)
+                limit = kind == AlarmKind::High ? profile->high : profile->low;
+            const bool active = sensor.states[static_cast<std::size_t>(kind)].active;
+            const bool configured = kind == AlarmKind::Lost ? profiled || sensor.watched : limit.has_value();
+            // One raised before its limit was taken out is shown until it clears.
+            if (!configured && !active)
+                continue;
+            const QString kindText = alarmKindName(kind);
+            if (limit)
+                writer.add(kLimitFamily, {{"sensor", sensorText}, {"name", name}, {"alarm", kindText}},
+                           *limit);
+            writer.add(kActiveFamily, {{"sensor", sensorText}, {"name", name}, {"alarm", kindText}},
+                       active ? 1 : 0);
+        }
     }
 }
 

@@ -3,6 +3,7 @@
 
 #include "Alarm.h"
 #include "BoardProtocol.h"
+#include "Figures.h"
 #include "Profile.h"
 #include "Reading.h"
 
@@ -25,7 +26,10 @@ namespace calimbra {
 // - lost is raised after lostAfter finished rounds in a row without a value from a sensor that was
 //   read before, and cleared by its next value.
 // Time is the readings' own: the delay runs on Reading::monotonicMs, events carry Reading::time.
-class AlarmWatch : public QObject
+//
+// Its figures: each limit the profiles set, and each alarm that can be raised with its state (0
+// from the start, so that a rule sees every alarm before the first is raised).
+class AlarmWatch : public QObject, public FigureSource
 {
     Q_OBJECT
 
@@ -48,6 +52,8 @@ public:
     // The round that started then has ended: each sensor read before that gave no value in it
     // counts one more round without.
     void roundFinished(const QDateTime& roundStart);
+
+    void writeFigures(FigureWriter& writer) const override;
 
 signals:
     void alarmChanged(const calimbra::AlarmEvent& event);

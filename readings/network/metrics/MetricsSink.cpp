@@ -1,65 +1,32 @@
 // SPDX-License-Identifier: MIT
 #include "MetricsSink.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 namespace calimbra {
 namespace {
 
-// Family texts stay in English whatever the locale: they are read by tools and dashboards, and a
-// scrape must not change with the language the service was started in.
-struct Family
-{
-    const char* name;
-    const char* type;
-    const char* help;
-};
+constexpr FigureFamily kBuildInfo{"calimbra_build_info", "gauge",
+                                  "The program's version, in its label; always 1."};
+constexpr FigureFamily kBoardUp{"calimbra_board_up", "gauge",
+                                "1 while the board answers, 0 while the port is lost or nothing answers."};
+constexpr FigureFamily kTemperature{
+    "calimbra_temperature_celsius", "gauge",
+    "The sensor's latest temperature, calibrated; absent while it has no value."};
+constexpr FigureFamily kTimestamp{"calimbra_reading_timestamp_seconds", "gauge",
+                                  "When the sensor's latest reading was taken, with or without a value."};
+constexpr FigureFamily kReadings{"calimbra_readings_total", "counter",
+                                 "Readings taken of the sensor, with a value or without."};
+constexpr FigureFamily kReadErrorsFamily{"calimbra_read_errors_total", "counter",
+                                         "Readings of the sensor without a value, by why there was none."};
 
-constexpr Family kBuildInfo{"calimbra_build_info", "gauge", "The program's version, in its label; always 1."};
-constexpr Family kBoardUp{"calimbra_board_up", "gauge",
-                          "1 while the board answers, 0 while the port is lost or nothing answers."};
-constexpr Family kTemperature{"calimbra_temperature_celsius", "gauge",
-                              "The sensor's latest temperature, calibrated; absent while it has no value."};
-constexpr Family kTimestamp{"calimbra_reading_timestamp_seconds", "gauge",
-                            "When the sensor's latest reading was taken, with or without a value."};
-constexpr Family kReadings{"calimbra_readings_total", "counter",
-                           "Readings taken of the sensor, with a value or without."};
-constexpr Family kReadErrorsFamily{"calimbra_read_errors_total", "counter",
-                                   "Readings of the sensor without a value, by why there was none."};
-constexpr Family kAlarm{"calimbra_alarm_active", "gauge",
-                        "1 while the sensor's alarm is raised, 0 once cleared."};
-constexpr Family kMqttConnected{"calimbra_mqtt_connected", "gauge", "1 while connected to the MQTT broker."};
-constexpr Family kOutboxReadings{"calimbra_outbox_readings", "gauge",
-                                 "Readings kept in the outbox until the MQTT broker takes them."};
-constexpr Family kOutboxDropped{"calimbra_outbox_dropped_total", "counter",
-                                "Readings dropped from a full outbox, the oldest first."};
-
-void appendFamily(QByteArray& out, const Family& family)
-{
-    out += "# HELP ";
-    out += family.name;
-    out += ' ';
-    out += family.help;
-    out += "\n# TYPE ";
-    out += family.name;
-    out += ' ';
-    out += family.type;
-    out += '\n';
-}
-
-// name{labels} value
-void appendSample(QByteArray& out, const Family& family, const QByteArray& labels, const QByteArray& value)
-{
-    out += family.name;
-    out += '{';
-    out += labels;
-    out += "} ";
-    out += value;
-    out += '\n';
-}
-
+// The shortest text that reads back as the same double: a value rounded to the board's decimals
+// (22.47 - 0.30 kept as the double nearest 22.17) shows as 22.17, never 22.169999999999998; and
+// milliseconds over 1000 show as the whole milliseconds they were.
 QByteArray decimal(double value)
 {
     if (std::isnan(value))
@@ -71,23 +38,92 @@ QByteArray decimal(double value)
     return QByteArray(text.data(), result.ptr - text.data());
 }
 
-// Seconds with the milliseconds, from whole numbers: no binary fraction to round.
-QByteArray seconds(qint64 ms)
+// One scrape's samples, kept together by family, the families in the order they first came.
+class Exposition final : public FigureWriter
 {
-    const qint64 whole = ms / 1000;
-    const qint64 rest = ms % 1000;
-    QByteArray text = QByteArray::number(whole);
-    if (ms < 0 && whole == 0)
-        text.prepend('-');
-    text += '.';
-    text += QByteArray::number(rest < 0 ? -rest : rest).rightJustified(3, '0');
-    return text;
-}
+public:
+    explicit Exposition(const QByteArray& boardLabel) : boardLabel_(boardLabel) {}
 
-QByteArray flag(bool on)
-{
-    return on ? QByteArrayLiteral("1") : QByteArrayLiteral("0");
-}
+    void add(const FigureFamily& family, std::initializer_list<FigureLabel> labels, double value) override
+    {
+        QByteArray& out = samples(family);
+        out += family.name;
+        out += '{';
+        out += boardLabel_;
+        for (const FigureLabel& label : labels) {
+            out += ',';
+            out += label.name;
+            out += "=\"";
+            out += metricsLabelValue(label.value);
+            out += '"';
+        }
+        out += "} ";
+        out += decimal(value);
+        out += '\n';
+    }
+
+    // With these labels alone, not the board's.
+    void addBare(const FigureFamily& family, const QByteArray& labels, QByteArrayView value)
+    {
+        QByteArray& out = samples(family);
+        out += family.name;
+        out += '{';
+        out += labels;
+        out += "} ";
+        out += value;
+        out += '\n';
+    }
+
+    [[nodiscard]] QByteArray text() const
+    {
+        qsizetype size = 0;
+        for (const Group& group : groups_)
+            size += group.samples.size() + 256;
+        QByteArray out;
+        out.reserve(size);
+        for (const Group& group : groups_) {
+            out += "# HELP ";
+            out += group.family->name;
+            out += ' ';
+            out += group.family->help;
+            out += "\n# TYPE ";
+            out += group.family->name;
+            out += ' ';
+            out += group.family->type;
+            out += '\n';
+            out += group.samples;
+        }
+        return out;
+    }
+
+private:
+    struct Group
+    {
+        const FigureFamily* family;
+        QByteArray samples;
+    };
+
+    QByteArray& samples(const FigureFamily& family)
+    {
+        // Mostly the family of the sample before.
+        if (last_ < groups_.size() && std::strcmp(groups_[last_].family->name, family.name) == 0)
+            return groups_[last_].samples;
+        const auto found = std::find_if(groups_.begin(), groups_.end(), [&family](const Group& group) {
+            return std::strcmp(group.family->name, family.name) == 0;
+        });
+        if (found == groups_.end()) {
+            groups_.push_back({&family, {}});
+            last_ = groups_.size() - 1;
+        } else {
+            last_ = static_cast<std::size_t>(found - groups_.begin());
+        }
+        return groups_[last_].samples;
+    }
+
+    const QByteArray& boardLabel_;
+    std::vector<Group> groups_;
+    std::size_t last_ = 0;
+};
 
 } // namespace
 
@@ -141,92 +177,47 @@ void MetricsSink::boardAvailable(bool available)
     boardUp_ = available;
 }
 
-void MetricsSink::alarmChanged(const AlarmEvent& event)
+void MetricsSink::addSource(const FigureSource* source)
 {
-    alarms_[{event.sensor, event.kind}] = event.raised;
+    if (source && std::find(sources_.begin(), sources_.end(), source) == sources_.end())
+        sources_.push_back(source);
 }
 
-void MetricsSink::setMqttEnabled(bool enabled)
+void MetricsSink::removeSource(const FigureSource* source)
 {
-    mqttEnabled_ = enabled;
-}
-
-void MetricsSink::setMqttConnected(bool connected)
-{
-    mqttConnected_ = connected;
-}
-
-void MetricsSink::setOutboxReadings(qint64 readings)
-{
-    outboxReadings_ = readings;
-}
-
-void MetricsSink::addOutboxDropped(quint64 readings)
-{
-    outboxDropped_ += readings;
+    sources_.erase(std::remove(sources_.begin(), sources_.end(), source), sources_.end());
 }
 
 QByteArray MetricsSink::exposition() const
 {
-    QByteArray out;
-    out.reserve(4096 + static_cast<qsizetype>(sensors_.size()) * 1024);
+    Exposition out(boardLabel_);
+    out.addBare(kBuildInfo, buildInfo_, "1");
+    out.add(kBoardUp, {}, boardUp_ ? 1 : 0);
 
-    appendFamily(out, kBuildInfo);
-    appendSample(out, kBuildInfo, buildInfo_, "1");
-    appendFamily(out, kBoardUp);
-    appendSample(out, kBoardUp, boardLabel_, flag(boardUp_));
-
-    // board="b",sensor="3" and the same with the name, once per sensor for every family.
-    std::map<int, std::pair<QByteArray, QByteArray>> labels;
-    for (const auto& [number, sensor] : sensors_) {
-        QByteArray plain = boardLabel_ + ",sensor=\"" + QByteArray::number(number) + '"';
-        QByteArray named = plain + ",name=\"" + metricsLabelValue(sensor.name) + '"';
-        labels.emplace(number, std::pair{std::move(plain), std::move(named)});
-    }
-
-    bool anyValue = false;
+    std::vector<QString> numbers;
+    numbers.reserve(sensors_.size());
     for (const auto& [number, sensor] : sensors_)
-        anyValue = anyValue || sensor.celsius.has_value();
-    if (anyValue) {
-        appendFamily(out, kTemperature);
-        for (const auto& [number, sensor] : sensors_) {
-            if (sensor.celsius)
-                appendSample(out, kTemperature, labels[number].second, decimal(*sensor.celsius));
-        }
+        numbers.push_back(QString::number(number));
+    // A sensor without a value has no temperature: a stale one would look current.
+    auto number = numbers.cbegin();
+    for (const auto& [unused, sensor] : sensors_) {
+        if (sensor.celsius)
+            out.add(kTemperature, {{"sensor", *number}, {"name", sensor.name}}, *sensor.celsius);
+        ++number;
     }
-    if (!sensors_.empty()) {
-        appendFamily(out, kTimestamp);
-        for (const auto& [number, sensor] : sensors_)
-            appendSample(out, kTimestamp, labels[number].second, seconds(sensor.timeMs));
-        appendFamily(out, kReadings);
-        for (const auto& [number, sensor] : sensors_)
-            appendSample(out, kReadings, labels[number].second, QByteArray::number(sensor.readings));
-        appendFamily(out, kReadErrorsFamily);
-        for (const auto& [number, sensor] : sensors_) {
-            for (const auto& [kind, count] : sensor.errors) {
-                appendSample(out, kReadErrorsFamily,
-                             labels[number].first + ",kind=\"" + readErrorName(kind).toLatin1() + '"',
-                             QByteArray::number(count));
-            }
-        }
+    number = numbers.cbegin();
+    for (const auto& [unused, sensor] : sensors_) {
+        const std::initializer_list<FigureLabel> named{{"sensor", *number}, {"name", sensor.name}};
+        out.add(kTimestamp, named, static_cast<double>(sensor.timeMs) / 1000.0);
+        out.add(kReadings, named, static_cast<double>(sensor.readings));
+        for (const auto& [kind, count] : sensor.errors)
+            out.add(kReadErrorsFamily, {{"sensor", *number}, {"kind", readErrorName(kind)}},
+                    static_cast<double>(count));
+        ++number;
     }
-    if (!alarms_.empty()) {
-        appendFamily(out, kAlarm);
-        for (const auto& [key, raised] : alarms_) {
-            const QByteArray alarmLabels = boardLabel_ + ",sensor=\"" + QByteArray::number(key.first) +
-                                           "\",alarm=\"" + alarmKindName(key.second).toLatin1() + '"';
-            appendSample(out, kAlarm, alarmLabels, flag(raised));
-        }
-    }
-    if (mqttEnabled_) {
-        appendFamily(out, kMqttConnected);
-        appendSample(out, kMqttConnected, boardLabel_, flag(mqttConnected_));
-        appendFamily(out, kOutboxReadings);
-        appendSample(out, kOutboxReadings, boardLabel_, QByteArray::number(outboxReadings_));
-        appendFamily(out, kOutboxDropped);
-        appendSample(out, kOutboxDropped, boardLabel_, QByteArray::number(outboxDropped_));
-    }
-    return out;
+    for (const FigureSource* source : sources_)
+        source->writeFigures(out);
+    return out.text();
 }
 
 } // namespace calimbra

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "Figures.h"
 #include "Sink.h"
 
 #include <QByteArray>
@@ -8,12 +9,13 @@
 
 #include <map>
 #include <optional>
-#include <utility>
+#include <vector>
 
 namespace calimbra {
 
 // The board's state as Prometheus metrics: fed like any output, read by a scrape (MetricsServer).
-// It keeps only the latest state and running counts, so its size does not grow with time.
+// It keeps only the latest readings and running counts, so its size does not grow with time; the
+// other parts' figures (alarms, the broker's output) are theirs, asked for at each scrape.
 class MetricsSink : public Sink
 {
     Q_OBJECT
@@ -28,17 +30,13 @@ public:
     [[nodiscard]] QString description() const override;
     void take(const Reading& reading) override;
     void boardAvailable(bool available) override;
-    void alarmChanged(const AlarmEvent& event) override;
 
-    // The MQTT output's state, told by its owner. Its series are exposed only while an MQTT output is
-    // configured, so that a logger without one does not show a broker that is never connected.
-    void setMqttEnabled(bool enabled);
-    void setMqttConnected(bool connected);
-    void setOutboxReadings(qint64 readings);
-    // A count of readings dropped since the last call: the total only grows, as a counter must.
-    void addOutboxDropped(quint64 readings);
+    // A part whose figures every scrape shows from now on, after the sink's own, each with the
+    // board's label. It must outlive the sink, or be removed first.
+    void addSource(const FigureSource* source);
+    void removeSource(const FigureSource* source);
 
-    // Every series in the Prometheus text format 0.0.4, UTF-8.
+    // Every series in the Prometheus text format 0.0.4, UTF-8, one HELP and TYPE per family.
     [[nodiscard]] QByteArray exposition() const;
 
 private:
@@ -54,12 +52,8 @@ private:
     QByteArray boardLabel_; // board="...", escaped once
     QByteArray buildInfo_;
     std::map<int, SensorState> sensors_;
-    std::map<std::pair<int, AlarmKind>, bool> alarms_;
+    std::vector<const FigureSource*> sources_;
     bool boardUp_ = false;
-    bool mqttEnabled_ = false;
-    bool mqttConnected_ = false;
-    qint64 outboxReadings_ = 0;
-    quint64 outboxDropped_ = 0;
 };
 
 // A label value as the text format wants it: backslash, double quote and line feed escaped.

@@ -16,6 +16,13 @@ namespace {
 // of a slow link busy, few enough that a lost connection resends little.
 constexpr qsizetype kInFlight = 256;
 
+constexpr FigureFamily kConnectedFamily{"calimbra_mqtt_connected", "gauge",
+                                        "1 while connected to the MQTT broker."};
+constexpr FigureFamily kOutboxFamily{"calimbra_outbox_readings", "gauge",
+                                     "Readings kept in the outbox until the MQTT broker takes them."};
+constexpr FigureFamily kDroppedFamily{"calimbra_outbox_dropped_total", "counter",
+                                      "Readings dropped from a full outbox, the oldest first."};
+
 QString isoTime(const QDateTime& time)
 {
     return time.toString(Qt::ISODateWithMs);
@@ -59,6 +66,13 @@ bool MqttSink::isConnected() const
 qint64 MqttSink::waiting() const
 {
     return outbox_->size();
+}
+
+void MqttSink::writeFigures(FigureWriter& writer) const
+{
+    writer.add(kConnectedFamily, {}, client_->isConnected() ? 1 : 0);
+    writer.add(kOutboxFamily, {}, static_cast<double>(outbox_->size()));
+    writer.add(kDroppedFamily, {}, static_cast<double>(outbox_->droppedTotal()));
 }
 
 QString MqttSink::statusTopic(const QString& board)

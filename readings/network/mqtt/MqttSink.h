@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "Figures.h"
 #include "Sink.h"
 
 #include <QHash>
@@ -29,7 +30,8 @@ class Outbox;
 //   PREFIX/sensor/calimbra_B_sN/config, PREFIX/binary_sensor/calimbra_B_sN_KIND/config
 //                                     Home Assistant discovery, retained, sent again whenever
 //                                     Home Assistant announces itself on PREFIX/status
-class MqttSink : public Sink
+// Its figures: whether the broker is connected, and the outbox's readings and drops.
+class MqttSink : public Sink, public FigureSource
 {
     Q_OBJECT
 
@@ -63,6 +65,8 @@ public:
 
     [[nodiscard]] bool isConnected() const;
     [[nodiscard]] qint64 waiting() const;
+
+    void writeFigures(FigureWriter& writer) const override;
 
     // Topics, for the board named in the options.
     [[nodiscard]] static QString statusTopic(const QString& board);
