@@ -163,8 +163,7 @@ void LogService::addMqtt()
     }
     auto sink = std::make_unique<MqttSink>(mqtt, std::move(outbox), std::make_unique<MqttClient>(settings));
     for (auto profile = options_.profiles.cbegin(); profile != options_.profiles.cend(); ++profile)
-        sink->setSensorProfile(profile.key(), profile->name, profile->high.has_value(),
-                               profile->low.has_value());
+        sink->setSensorProfile(profile.key(), *profile);
     if (metrics_) {
         metrics_->setMqttEnabled(true);
         connect(sink.get(), &MqttSink::connectionChanged, metrics_, &MetricsSink::setMqttConnected);
