@@ -198,7 +198,7 @@ void MqttSink::onDisconnected(const QString& reason)
     brokerAway_ = true;
     emit connectionChanged(false);
     reportFailure(tr("%1 Readings wait in the outbox until the broker is back.").arg(reason));
-    if (stopping_ && drained())
+    if (stopping_ && drainTimer_.isActive() && drained())
         finishStop();
 }
 
@@ -392,7 +392,7 @@ void MqttSink::finishStop()
     publishDirect(Topics::status(options_.board), QByteArrayLiteral("offline"), true);
     client_->stop();
     if (left > 0)
-        emit failing(tr("Readings for %1 left in the outbox %2: %3. They go to the broker at the next start.")
+        emit failing(tr("Readings for %1 left in the outbox %2: %3. They go to the broker at the next run.")
                          .arg(description(), outbox_->path())
                          .arg(left));
     // From the event loop, so that the goodbye leaves before the program does.
