@@ -32,8 +32,9 @@ QString timeText(const QDateTime& time)
     return time.toString(Qt::ISODate);
 }
 
-// How long the outputs may take to say goodbye (the broker's "offline") once stopped.
-constexpr milliseconds kStopGrace{3000};
+// How long the outputs may take, at most, to deliver what they hold and say goodbye once stopped:
+// each bounds its own wait (the broker's outbox, MqttSink::Options::drainWithin), this is the net.
+constexpr milliseconds kStopGrace{15000};
 
 } // namespace
 

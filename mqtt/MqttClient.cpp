@@ -168,6 +168,9 @@ MqttClient::MqttClient(Settings settings, QObject* parent) : MqttLink(parent), s
     if (settings_.keepAlive != 0s && settings_.keepAlive < 5s)
         throw Error(tr("The MQTT keep-alive of %1 s is too short: give 5 s or more, or 0 for none.")
                         .arg(settings_.keepAlive.count()));
+    if (!settings_.cleanSession && settings_.clientId.isEmpty())
+        throw Error(
+            tr("A persistent MQTT session needs a client id of its own, by which the broker keeps it."));
     if (settings_.will) {
         const QByteArray topic = settings_.will->topic.toUtf8();
         if (mosquitto_pub_topic_check2(topic.constData(), static_cast<size_t>(topic.size())) !=
@@ -246,7 +249,8 @@ void MqttClient::beginAttempt()
 MqttClient::Handle MqttClient::newHandle()
 {
     const QByteArray clientId = settings_.clientId.toUtf8();
-    Handle handle(mosquitto_new(clientId.isEmpty() ? nullptr : clientId.constData(), true, this));
+    Handle handle(
+        mosquitto_new(clientId.isEmpty() ? nullptr : clientId.constData(), settings_.cleanSession, this));
     if (!handle) {
         noteFailure(errno == ENOMEM ? MOSQ_ERR_NOMEM : MOSQ_ERR_INVAL, errno);
         return handle;

@@ -27,12 +27,16 @@ namespace calimbra {
 // notifiers and a timer keeps the session alive; no thread of its own, no blocking waits, except
 // the one named at start().
 //
-// What is delivered is the caller's to track. Each connection starts afresh (a clean session, a
-// new library handle): messages published and not yet acknowledged (published(mid) not emitted)
-// when the connection is lost are dropped, never sent again behind the caller's back, so the
-// caller publishes them again, in its own order, after connected(). Message ids count within one
-// connection only; after disconnected() no published() comes for the ids handed out before it.
-// Subscriptions are kept and made again on every connection.
+// What is delivered is the caller's to track. Each connection starts with a new library handle:
+// messages published and not yet acknowledged (published(mid) not emitted) when the connection is
+// lost are dropped, never sent again behind the caller's back, so the caller publishes them again,
+// in its own order, after connected(). Message ids count within one connection only; after
+// disconnected() no published() comes for the ids handed out before it. Subscriptions are kept and
+// made again on every connection.
+//
+// By default each connection is also a clean session. With a persistent one (cleanSession false,
+// a client id of its own) the broker keeps the subscriptions while the client is away and hands
+// over, once it is back, the QoS 1 and 2 messages that came meanwhile.
 class MqttClient : public MqttLink
 {
     Q_OBJECT
@@ -55,6 +59,8 @@ public:
         QString password;
         QString caFile;   // PEM file of the authorities to trust; empty: the system's store
         QString clientId; // empty: a random one, chosen anew for each connection
+        // false: the broker keeps the session under the client id between connections; needs one.
+        bool cleanSession = true;
         std::chrono::seconds keepAlive{30};
         std::optional<Will> will; // sent by the broker when the connection ends without stop()
 
@@ -72,7 +78,8 @@ public:
     // more: at 20 ms round trip, 20 cannot pass more than 1000 messages a second.
     static constexpr int kSendMaximum = 200;
 
-    // Throws Error for settings no broker could take (no host, a will topic with wildcards, ...).
+    // Throws Error for settings no broker could take (no host, a will topic with wildcards, a
+    // persistent session without a client id, ...).
     explicit MqttClient(Settings settings, QObject* parent = nullptr);
     ~MqttClient() override;
     MqttClient(const MqttClient&) = delete;

@@ -33,6 +33,8 @@ test=(
   x11-utils socat procps
   # the outputs against real parts: an MQTT broker and its clients, promtool, certificates
   mosquitto mosquitto-clients prometheus openssl
+  # Home Assistant's templates in the discovery messages, rendered as it renders them (Jinja)
+  python3-jinja2
   # the service's unit checked by systemd-analyze
   systemd
   # fuzzing and sanitizers

@@ -99,6 +99,9 @@ private slots:
     void acknowledgesEveryMessage();
     void retainedMessageReachesLaterSubscriber();
     void reconnectsAfterOutage();
+    void keepsTheSessionOnlyWhenAsked_data();
+    void keepsTheSessionOnlyWhenAsked();
+    void aPersistentSessionNeedsAClientId();
     void saysWhyItCannotConnect_data();
     void saysWhyItCannotConnect();
     void checksTheBrokersCertificate_data();
@@ -338,6 +341,61 @@ void MqttClientTest::retainedMessageReachesLaterSubscriber()
         publisher, publisher.publish(QStringLiteral("calimbra/board/state"), "offline", 1, false)));
     QTRY_COMPARE(transcript.messages,
                  (QStringList{"calimbra/board/state online retained", "calimbra/board/state offline"}));
+}
+
+void MqttClientTest::keepsTheSessionOnlyWhenAsked_data()
+{
+    QTest::addColumn<bool>("cleanSession");
+    QTest::newRow("persistent: what came while away is handed over") << false;
+    QTest::newRow("clean: only what the broker keeps for anyone") << true;
+}
+
+void MqttClientTest::keepsTheSessionOnlyWhenAsked()
+{
+    QFETCH(bool, cleanSession);
+    MosquittoBroker broker;
+    MqttClient publisher(settingsFor(broker));
+    const Transcript publisherTranscript(publisher);
+    publisher.start();
+    QVERIFY(waitForConnection(publisher, publisherTranscript));
+    QVERIFY(waitForAcknowledgement(publisher, publisher.publish(QStringLiteral("t/kept"), "kept", 1, true)));
+
+    MqttClient::Settings settings = settingsFor(broker);
+    settings.clientId = QStringLiteral("calimbra-test-session");
+    settings.cleanSession = cleanSession;
+    auto subscriber = std::make_unique<MqttClient>(settings);
+    auto transcript = std::make_unique<Transcript>(*subscriber);
+    subscriber->subscribe(QStringLiteral("t/#"), 1);
+    subscriber->start();
+    // The kept message says the subscription is in place.
+    QTRY_COMPARE_WITH_TIMEOUT(transcript->messages, QStringList{"t/kept kept retained"}, kConnectWaitMs);
+    subscriber->stop();
+
+    QVERIFY(waitForAcknowledgement(publisher,
+                                   publisher.publish(QStringLiteral("t/live"), "meanwhile", 1, false)));
+    subscriber = std::make_unique<MqttClient>(settings);
+    transcript = std::make_unique<Transcript>(*subscriber);
+    subscriber->subscribe(QStringLiteral("t/#"), 1);
+    subscriber->start();
+    // What the session kept comes right after the connection, ahead of the kept message.
+    QTRY_VERIFY_WITH_TIMEOUT(transcript->messages.contains(QStringLiteral("t/kept kept retained")),
+                             kConnectWaitMs);
+    const QStringList expected = cleanSession ? QStringList{"t/kept kept retained"}
+                                              : QStringList{"t/live meanwhile", "t/kept kept retained"};
+    QCOMPARE(transcript->messages, expected);
+}
+
+void MqttClientTest::aPersistentSessionNeedsAClientId()
+{
+    MqttClient::Settings settings;
+    settings.host = QStringLiteral("127.0.0.1");
+    settings.cleanSession = false;
+    try {
+        MqttClient client(settings);
+        QFAIL("a session without a name was taken");
+    } catch (const Error& error) {
+        QVERIFY2(error.message().contains(QStringLiteral("client id")), qPrintable(error.message()));
+    }
 }
 
 // The broker goes away and comes back on the same port: one loss reported, attempts spaced 1, 2,

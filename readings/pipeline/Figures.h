@@ -43,4 +43,14 @@ public:
     virtual void writeFigures(FigureWriter& writer) const = 0;
 };
 
+// A part that shows the others' figures (the metrics): the pipeline hands it every source it has,
+// and takes back one that goes.
+class FigureGatherer
+{
+public:
+    virtual ~FigureGatherer() = default;
+    virtual void addSource(const FigureSource* source) = 0;
+    virtual void removeSource(const FigureSource* source) = 0;
+};
+
 } // namespace calimbra

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "Pipeline.h"
 
+#include "Figures.h"
+
 #include "SamplingSession.h"
 #include "Sink.h"
 
@@ -36,6 +38,20 @@ void Pipeline::addSink(Sink* sink)
     if (std::find(sinks_.begin(), sinks_.end(), sink) != sinks_.end())
         return;
     sinks_.push_back(sink);
+    // Each part shows its own figures through whoever gathers them: the alarms, and the sinks.
+    if (auto* gatherer = dynamic_cast<FigureGatherer*>(sink)) {
+        gatherer->addSource(&alarms_);
+        for (Sink* other : sinks_) {
+            if (const auto* source = dynamic_cast<const FigureSource*>(other))
+                gatherer->addSource(source);
+        }
+    }
+    if (const auto* source = dynamic_cast<const FigureSource*>(sink)) {
+        for (Sink* other : sinks_) {
+            if (auto* gatherer = dynamic_cast<FigureGatherer*>(other); gatherer && other != sink)
+                gatherer->addSource(source);
+        }
+    }
     connect(sink, &Sink::failing, this, &Pipeline::said);
     connect(sink, &Sink::recovered, this, &Pipeline::said);
     connect(sink, &Sink::stopped, this, [this] {
@@ -43,6 +59,14 @@ void Pipeline::addSink(Sink* sink)
             emit stopped();
     });
     connect(sink, &QObject::destroyed, this, [this, sink] { removeSink(sink); });
+    // Alarms still active from the last run: the sink shows them from the start.
+    for (const AlarmEvent& event : alarms_.activeAlarms()) {
+        try {
+            sink->alarmChanged(event);
+        } catch (const std::exception& error) {
+            sink->fail(QString::fromStdString(error.what()));
+        }
+    }
 }
 
 void Pipeline::removeSink(Sink* sink)
@@ -52,6 +76,12 @@ void Pipeline::removeSink(Sink* sink)
         return;
     sinks_.erase(found);
     disconnect(sink, nullptr, this, nullptr);
+    if (const auto* source = dynamic_cast<const FigureSource*>(sink)) {
+        for (Sink* other : sinks_) {
+            if (auto* gatherer = dynamic_cast<FigureGatherer*>(other))
+                gatherer->removeSource(source);
+        }
+    }
 }
 
 template <typename Call>

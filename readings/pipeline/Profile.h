@@ -19,8 +19,9 @@ struct SensorProfile
 {
     static constexpr double kDefaultHysteresis = 0.5; // °C
     static constexpr int kDefaultLostAfter = 3;       // rounds
-    // Names go into topics' payloads, labels, tags and legends: a line, not a text.
-    static constexpr qsizetype kLongestName = 64; // characters
+    // Characters of a name at most: enough for any label, few enough for a chart's legend, a
+    // topic's message and Home Assistant's entity name.
+    static constexpr int kLongestName = 64;
 
     QString name;                           // empty: no name
     double offset{};                        // °C added to the board's value

@@ -361,7 +361,16 @@ bool LogParser::parseCsv(QByteArrayView line, char separator, LogRecord& record)
     return time && sensor && celsius;
 }
 
-bool LogParser::parseJson(QByteArrayView line, LogRecord& record)
+std::optional<Reading> LogParser::readingFromJson(QByteArrayView json, int sensor)
+{
+    LogRecord record;
+    record.sensor = sensor;
+    if (json.isEmpty() || !parseJson(json, record, sensor != 0))
+        return std::nullopt;
+    return toReading(record);
+}
+
+bool LogParser::parseJson(QByteArrayView line, LogRecord& record, bool sensorGiven)
 {
     JsonScanner scanner(line);
     if (!scanner.expect('{'))
@@ -431,7 +440,7 @@ bool LogParser::parseJson(QByteArrayView line, LogRecord& record)
         if (!scanner.expect(','))
             break;
     }
-    return scanner.expect('}') && scanner.atEnd() && time && sensor;
+    return scanner.expect('}') && scanner.atEnd() && time && (sensor || sensorGiven);
 }
 
 } // namespace calimbra

@@ -67,6 +67,11 @@ public:
     // The beginning of the line that made the verdict NotALog, printable.
     [[nodiscard]] QString rejectedLine() const { return rejectedLine_; }
 
+    // One reading as a JSON object, read as a line of a JSON Lines log is (the service's MQTT
+    // messages carry the same object, see readingJson()); nothing when it is not one. A `sensor`
+    // given stands for one the object does not name. Nothing is counted.
+    [[nodiscard]] std::optional<Reading> readingFromJson(QByteArrayView json, int sensor = 0);
+
     // Longer lines are no readings; their bytes are not kept while they last.
     static constexpr qsizetype kLongestLine = 64 * 1024;
 
@@ -78,7 +83,7 @@ private:
     [[nodiscard]] std::optional<LogTime> parseTime(QByteArrayView text);
     [[nodiscard]] bool isHeader(QByteArrayView line);
     [[nodiscard]] bool parseCsv(QByteArrayView line, char separator, LogRecord& record);
-    [[nodiscard]] bool parseJson(QByteArrayView line, LogRecord& record);
+    [[nodiscard]] bool parseJson(QByteArrayView line, LogRecord& record, bool sensorGiven = false);
     void countBad();
 
     Handler handler_;

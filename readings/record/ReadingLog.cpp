@@ -90,19 +90,8 @@ QByteArray formatReading(const Reading& reading, LogFormat format, bool withName
             line += ',' + csvField(reading.name);
         return line + '\n';
     }
-    case LogFormat::JsonLines: {
-        QJsonObject line{
-            {QStringLiteral("time"), isoTime(reading.time)},
-            {QStringLiteral("round"), isoTime(reading.roundStart)},
-            {QStringLiteral("sensor"), reading.sensor},
-            {QStringLiteral("celsius"), reading.celsius ? QJsonValue(*reading.celsius) : QJsonValue()},
-            {QStringLiteral("reply"), reading.text}};
-        if (!reading.name.isEmpty())
-            line.insert(QStringLiteral("name"), reading.name);
-        if (reading.error)
-            line.insert(QStringLiteral("error"), readErrorName(*reading.error));
-        return QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n';
-    }
+    case LogFormat::JsonLines:
+        return readingJson(reading) + '\n';
     case LogFormat::Influx: {
         QByteArray tags = "calimbra,sensor=" + QByteArray::number(reading.sensor);
         if (!reading.name.isEmpty())
@@ -116,6 +105,21 @@ QByteArray formatReading(const Reading& reading, LogFormat format, bool withName
     }
     }
     return {};
+}
+
+QByteArray readingJson(const Reading& reading)
+{
+    QJsonObject json{
+        {QStringLiteral("time"), isoTime(reading.time)},
+        {QStringLiteral("round"), isoTime(reading.roundStart)},
+        {QStringLiteral("sensor"), reading.sensor},
+        {QStringLiteral("celsius"), reading.celsius ? QJsonValue(*reading.celsius) : QJsonValue()},
+        {QStringLiteral("reply"), reading.text}};
+    if (!reading.name.isEmpty())
+        json.insert(QStringLiteral("name"), reading.name);
+    if (reading.error)
+        json.insert(QStringLiteral("error"), readErrorName(*reading.error));
+    return QJsonDocument(json).toJson(QJsonDocument::Compact);
 }
 
 LogFile::LogFile(const QString& path, LogFormat format) : path_(path), format_(format)

@@ -18,6 +18,11 @@ namespace calimbra {
 // One whole line, newline included. `withName`: CSV files begun before sensors had names have four
 // columns, and lines appended to them keep to four.
 [[nodiscard]] QByteArray formatReading(const Reading& reading, LogFormat format, bool withName = true);
+// The JSON object of a reading, on one line without its end: a line of a JSON Lines log, and the
+// message the service publishes for it, so that a reading read back is the same whichever way it
+// came. {"time", "round", "sensor", "celsius" (null without a value), "reply", "name" (when it has
+// one), "error" (when it has one)}; LogParser reads it back.
+[[nodiscard]] QByteArray readingJson(const Reading& reading);
 
 // Standard output's reader went away (a pipe closed by `head`, a FIFO left): the end of output.
 class OutputClosed : public Error

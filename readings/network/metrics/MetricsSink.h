@@ -16,7 +16,7 @@ namespace calimbra {
 // The board's state as Prometheus metrics: fed like any output, read by a scrape (MetricsServer).
 // It keeps only the latest readings and running counts, so its size does not grow with time; the
 // other parts' figures (alarms, the broker's output) are theirs, asked for at each scrape.
-class MetricsSink : public Sink
+class MetricsSink : public Sink, public FigureGatherer
 {
     Q_OBJECT
 
@@ -33,8 +33,8 @@ public:
 
     // A part whose figures every scrape shows from now on, after the sink's own, each with the
     // board's label. It must outlive the sink, or be removed first.
-    void addSource(const FigureSource* source);
-    void removeSource(const FigureSource* source);
+    void addSource(const FigureSource* source) override;
+    void removeSource(const FigureSource* source) override;
 
     // Every series in the Prometheus text format 0.0.4, UTF-8, one HELP and TYPE per family.
     [[nodiscard]] QByteArray exposition() const;

@@ -1,59 +1,49 @@
 // SPDX-License-Identifier: MIT
 #include "BrokerSource.h"
 
+#include "BoardName.h"
+#include "Error.h"
 #include "MqttClient.h"
+#include "Profile.h"
 #include "Text.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
+
 namespace calimbra {
 namespace {
 
 constexpr int kQos = 1;
-const QLatin1String kPrefix("calimbra/");
-const QLatin1String kDiscoveryFilter("homeassistant/sensor/+/config");
+constexpr qsizetype kLongestMonitorId = 32;
+// Notices kept apart by what they are about; beyond this many, the rest are left out unsaid, so
+// that a flood of strange topics neither floods the window nor grows the list.
+constexpr qsizetype kMostNotices = 64;
+constexpr qsizetype kShownText = 80;
 
-std::optional<int> sensorNumber(const QString& text)
+// A topic or a name from the broker, fit for a message: printable, and not too long.
+QString shown(const QString& text)
 {
-    bool ok = false;
-    const int sensor = text.toInt(&ok);
-    return ok && sensor >= 1 && sensor <= board::kMaxSensors ? std::optional<int>(sensor) : std::nullopt;
+    return text.size() > kShownText ? printable(text.left(kShownText)) + QStringLiteral("…")
+                                    : printable(text);
+}
+
+qsizetype characters(const QString& text)
+{
+    return static_cast<qsizetype>(
+        std::count_if(text.begin(), text.end(), [](QChar c) { return !c.isLowSurrogate(); }));
+}
+
+bool isIdCharacter(QChar c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'_' ||
+           c == u'-';
 }
 
 } // namespace
 
-std::optional<Reading> readingFromJson(int sensor, const QByteArray& payload, QString* why)
-{
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(payload, &error);
-    if (!document.isObject()) {
-        *why = document.isNull() ? tr("not JSON: %1").arg(error.errorString()) : tr("not a JSON object");
-        return std::nullopt;
-    }
-    const QJsonObject json = document.object();
-    Reading reading;
-    reading.sensor = sensor;
-    reading.time = QDateTime::fromString(json.value(QLatin1String("time")).toString(), Qt::ISODateWithMs);
-    if (!reading.time.isValid()) {
-        *why = tr("no \"time\" of the form 2024-05-06T10:00:00.000+02:00");
-        return std::nullopt;
-    }
-    reading.monotonicMs = reading.time.toMSecsSinceEpoch();
-    if (const QJsonValue celsius = json.value(QLatin1String("celsius")); !celsius.isUndefined()) {
-        if (!celsius.isDouble()) {
-            *why = tr("\"celsius\" is not a number");
-            return std::nullopt;
-        }
-        reading.celsius = celsius.toDouble();
-    }
-    reading.text = json.value(QLatin1String("reply")).toString();
-    if (const QJsonValue name = json.value(QLatin1String("error")); !name.isUndefined() && !reading.celsius)
-        reading.error = readErrorFromName(name.toString().toUtf8());
-    return reading;
-}
-
-BrokerSource::BrokerSource(QObject* parent) : QObject(parent) {}
+BrokerSource::BrokerSource(QObject* parent) : QObject(parent), parser_([](const LogRecord&) {}) {}
 
 BrokerSource::~BrokerSource()
 {
@@ -62,22 +52,64 @@ BrokerSource::~BrokerSource()
         client_->stop();
 }
 
+void BrokerSource::setDiscoveryPrefix(const QString& prefix)
+{
+    if (prefix == topics_.discoveryPrefix())
+        return;
+    topics_ = Topics(prefix);
+    restart();
+}
+
+void BrokerSource::setMonitorId(const QString& monitorId)
+{
+    if (monitorId == monitorId_)
+        return;
+    if (monitorId.size() > kLongestMonitorId ||
+        !std::all_of(monitorId.begin(), monitorId.end(), isIdCharacter))
+        throw Error(
+            tr("The monitor's id \"%1\" cannot name an MQTT session: it may hold only letters, digits, _ "
+               "and - (at most %2).")
+                .arg(shown(monitorId))
+                .arg(kLongestMonitorId));
+    monitorId_ = monitorId;
+    restart();
+}
+
+QString BrokerSource::clientId(const QString& monitorId, const QString& board)
+{
+    return QStringLiteral("calimbra-monitor-%1-%2").arg(monitorId, board);
+}
+
 void BrokerSource::start(const MqttUrl& url)
 {
     stop();
     url_ = url;
+    forgetBoard();
     connectClient();
+}
+
+void BrokerSource::restart()
+{
+    if (client_) {
+        stop();
+        connectClient();
+    }
 }
 
 void BrokerSource::connectClient()
 {
     auto settings = MqttClient::Settings::fromUrl(url_);
+    // A session of its own for each board: its subscriptions are that board's.
+    if (!monitorId_.isEmpty() && !board_.isEmpty()) {
+        settings.clientId = clientId(monitorId_, board_);
+        settings.cleanSession = false;
+    }
     auto client = std::make_unique<MqttClient>(settings);
-    client->subscribe(kPrefix + QStringLiteral("+/status"), kQos);
-    client->subscribe(kDiscoveryFilter, kQos);
+    client->subscribe(Topics::statusFilter(), kQos);
+    client->subscribe(topics_.sensorConfigFilter(), kQos);
     if (!board_.isEmpty()) {
-        client->subscribe(kPrefix + board_ + QStringLiteral("/sensor/+"), kQos);
-        client->subscribe(kPrefix + board_ + QStringLiteral("/sensor/+/alarm/+"), kQos);
+        client->subscribe(Topics::readingsFilter(board_), kQos);
+        client->subscribe(Topics::alarmsFilter(board_), kQos);
     }
     connect(client.get(), &MqttClient::connected, this, &BrokerSource::connected);
     connect(client.get(), &MqttClient::disconnected, this, &BrokerSource::disconnected);
@@ -106,14 +138,26 @@ void BrokerSource::follow(const QString& board)
 {
     if (board == board_)
         return;
-    board_ = board;
-    lastArrivedMs_.fill(std::nullopt);
+    if (!board.isEmpty() && !isValidBoardName(board)) {
+        emit notice(tr("The board \"%1\" cannot be followed: a board's name holds only letters, digits, _ "
+                       "and - (at most 64).")
+                        .arg(shown(board)));
+        if (board_.isEmpty())
+            return;
+        board_.clear();
+    } else {
+        board_ = board;
+    }
+    forgetBoard();
+    restart();
+}
+
+void BrokerSource::forgetBoard()
+{
+    for (std::vector<qint64>& times : seen_)
+        times.clear();
     lastCelsius_.fill(std::nullopt);
     alarms_.fill({});
-    if (client_) {
-        stop();
-        connectClient();
-    }
 }
 
 QList<BrokerSource::Board> BrokerSource::boards() const
@@ -136,38 +180,78 @@ QString BrokerSource::nameOf(const QString& board, int sensor) const
     return names_.value(board).value(sensor);
 }
 
-void BrokerSource::noteOnce(const QString& topic, const QString& message)
+void BrokerSource::noteOnce(const QString& key, const QString& message)
 {
-    if (noted_.contains(topic))
+    if (noted_.contains(key) || noted_.size() > kMostNotices)
         return;
-    noted_.insert(topic, true);
+    noted_.insert(key);
+    if (noted_.size() > kMostNotices) {
+        emit notice(tr("More messages on the broker %1 are not what a Calimbra service publishes; they are "
+                       "left out without a word.")
+                        .arg(brokerText()));
+        return;
+    }
     emit notice(message);
 }
 
 void BrokerSource::onMessage(const QString& topic, const QByteArray& payload, bool retained)
 {
-    if (topic.startsWith(QLatin1String("homeassistant/"))) {
-        onDiscovery(topic, payload);
+    Q_UNUSED(retained); // a reading handed over again is known by its time, kept or not
+    if (topic.size() > BrokerSource::kLongestTopic) {
+        noteOnce(
+            QStringLiteral("long topic"),
+            tr("The broker has a message on a topic of %1 characters (%2), longer than any of a Calimbra "
+               "service (at most %3); such messages are left out.")
+                .arg(topic.size())
+                .arg(shown(topic))
+                .arg(kLongestTopic));
         return;
     }
-    const QStringList levels = topic.split(u'/');
-    if (levels.size() == 3 && levels.at(2) == QLatin1String("status")) {
-        onStatus(levels.at(1), payload);
+    if (payload.size() > kLargestMessage) {
+        noteOnce(QStringLiteral("large message"),
+                 tr("The broker has a message of %1 bytes on %2, larger than any of a Calimbra service (at "
+                    "most %3); such messages are left out.")
+                     .arg(payload.size())
+                     .arg(shown(topic))
+                     .arg(kLargestMessage));
         return;
     }
-    if (levels.size() < 4 || levels.at(1) != board_ || levels.at(2) != QLatin1String("sensor"))
+    const Topics::Parsed parsed = topics_.parse(topic);
+    switch (parsed.kind) {
+    case Topics::Kind::Status:
+    case Topics::Kind::SensorConfig:
+        if (!isValidBoardName(parsed.board)) {
+            noteOnce(QStringLiteral("board name"),
+                     tr("The broker has a message on %1, whose board's name is not one a Calimbra service "
+                        "gives (letters, digits, _ and -, at most 64); such boards are left out.")
+                         .arg(shown(topic)));
+            return;
+        }
+        if (parsed.kind == Topics::Kind::Status)
+            onStatus(parsed.board, payload);
+        else
+            onDiscovery(parsed.board, parsed.sensor, topic, payload);
         return;
-    const std::optional<int> sensor = sensorNumber(levels.at(3));
-    if (!sensor) {
-        noteOnce(topic, tr("The broker has readings on %1, which names no sensor from 1 to 9; they are left "
-                           "out.")
-                            .arg(topic));
+    case Topics::Kind::Reading:
+        if (parsed.board == board_)
+            onReading(parsed.sensor, topic, payload);
+        return;
+    case Topics::Kind::Alarm:
+        if (parsed.board == board_)
+            onAlarm(parsed.sensor, parsed.alarm, topic, payload);
+        return;
+    case Topics::Kind::Malformed:
+        if (parsed.board == board_)
+            noteOnce(topic,
+                     tr("The broker has a message on %1, which names no sensor from 1 to 9 or no alarm "
+                        "of a Calimbra service; it is left out.")
+                         .arg(shown(topic)));
+        return;
+    case Topics::Kind::AlarmConfig:
+    case Topics::Kind::HomeAssistantStatus:
+    case Topics::Kind::Other:
         return;
     }
-    if (levels.size() == 4)
-        onReading(*sensor, topic, payload, retained);
-    else if (levels.size() == 6 && levels.at(4) == QLatin1String("alarm"))
-        onAlarm(*sensor, levels.at(5), topic, payload);
 }
 
 void BrokerSource::onStatus(const QString& board, const QByteArray& payload)
@@ -185,6 +269,13 @@ void BrokerSource::onStatus(const QString& board, const QByteArray& payload)
     // An empty retained status takes the board off the broker.
     if (now == before)
         return;
+    if (!before && boards_.size() >= kMostBoards) {
+        noteOnce(QStringLiteral("boards"),
+                 tr("The broker %1 has more than %2 boards; the others are left out.")
+                     .arg(brokerText())
+                     .arg(kMostBoards));
+        return;
+    }
     if (now.has_value())
         boards_.insert(board, *now);
     else
@@ -194,75 +285,121 @@ void BrokerSource::onStatus(const QString& board, const QByteArray& payload)
         emit availabilityChanged(*now, QDateTime::currentDateTime());
 }
 
-void BrokerSource::onDiscovery(const QString& topic, const QByteArray& payload)
+void BrokerSource::onDiscovery(const QString& board, int sensor, const QString& topic,
+                               const QByteArray& payload)
 {
-    std::pair<QString, int> sensor = discoveries_.value(topic);
     QString name;
     if (!payload.isEmpty()) {
         const QJsonObject config = QJsonDocument::fromJson(payload).object();
-        const QStringList state = config.value(QLatin1String("state_topic")).toString().split(u'/');
         // Only the sensors of a Calimbra service, whose state is its readings' topic.
-        if (state.size() != 4 || state.at(0) != QLatin1String("calimbra") ||
-            state.at(2) != QLatin1String("sensor") || !sensorNumber(state.at(3)))
+        if (config.value(QLatin1String("state_topic")).toString() != Topics::reading(board, sensor))
             return;
-        sensor = {state.at(1), *sensorNumber(state.at(3))};
-        discoveries_.insert(topic, sensor);
         name = config.value(QLatin1String("name")).toString();
+        if (characters(name) > SensorProfile::kLongestName) {
+            noteOnce(topic,
+                     tr("The sensor's name on %1 is %2 characters long, longer than a sensor's profile "
+                        "takes (%3); it is left out.")
+                         .arg(shown(topic))
+                         .arg(characters(name))
+                         .arg(SensorProfile::kLongestName));
+            return;
+        }
         // The service calls a sensor without a name "Sensor N" for Home Assistant; the monitor
         // shows its number alone.
-        if (name == QStringLiteral("Sensor %1").arg(sensor.second))
+        if (name == QStringLiteral("Sensor %1").arg(sensor))
             name.clear();
     }
-    if (sensor.first.isEmpty() || nameOf(sensor.first, sensor.second) == name)
+    if (nameOf(board, sensor) == name)
         return;
-    names_[sensor.first].insert(sensor.second, name);
-    if (sensor.first == board_)
-        emit sensorNamed(sensor.second, name);
+    if (!names_.contains(board) && names_.size() >= kMostBoards) {
+        noteOnce(QStringLiteral("boards"),
+                 tr("The broker %1 has more than %2 boards; the others are left out.")
+                     .arg(brokerText())
+                     .arg(kMostBoards));
+        return;
+    }
+    names_[board].insert(sensor, name);
+    if (board == board_)
+        emit sensorNamed(sensor, name);
 }
 
-void BrokerSource::onReading(int sensor, const QString& topic, const QByteArray& payload, bool retained)
+bool BrokerSource::isNew(int sensor, qint64 ms)
+{
+    std::vector<qint64>& times = seen_.at(static_cast<std::size_t>(sensor - 1));
+    // Mostly newer than any before: taken at the end.
+    const auto at = std::lower_bound(times.begin(), times.end(), ms);
+    if (at != times.end() && *at == ms)
+        return false;
+    times.insert(at, ms);
+    if (static_cast<qsizetype>(times.size()) > kRememberedTimes)
+        times.erase(times.begin());
+    return true;
+}
+
+void BrokerSource::onReading(int sensor, const QString& topic, const QByteArray& payload)
 {
     if (payload.isEmpty())
         return; // a retained reading taken off the broker
-    QString why;
-    std::optional<Reading> reading = readingFromJson(sensor, payload, &why);
-    if (!reading) {
-        noteOnce(topic, tr("A message on %1 is not a reading (%2); it is left out.").arg(topic, why));
+    std::optional<Reading> reading = parser_.readingFromJson(payload, sensor);
+    if (!reading || reading->sensor != sensor) {
+        noteOnce(topic,
+                 tr("A message on %1 is not a reading as a Calimbra service writes it ({\"time\": ..., "
+                    "\"sensor\": %2, \"celsius\": ..., \"reply\": ...}); it is left out.")
+                     .arg(shown(topic))
+                     .arg(sensor));
         return;
     }
-    const auto slot = static_cast<std::size_t>(sensor - 1);
-    const qint64 ms = reading->time.toMSecsSinceEpoch();
-    // After a lost connection the broker hands over again the last reading it kept, already shown.
-    if (retained && lastArrivedMs_.at(slot) == ms)
+    if (reading->celsius && (*reading->celsius < kLowestCelsius || *reading->celsius > kHighestCelsius)) {
+        noteOnce(topic + QStringLiteral(" range"),
+                 tr("A reading on %1 of %2 °C is outside what a sensor measures (%3 to %4 °C); such readings "
+                    "are left out.")
+                     .arg(shown(topic))
+                     .arg(*reading->celsius)
+                     .arg(kLowestCelsius)
+                     .arg(kHighestCelsius));
         return;
-    lastArrivedMs_.at(slot) = ms;
+    }
+    if (characters(reading->name) > SensorProfile::kLongestName) {
+        noteOnce(topic + QStringLiteral(" name"),
+                 tr("A reading on %1 names its sensor with %2 characters, more than a sensor's profile takes "
+                    "(%3); the name is left out.")
+                     .arg(shown(topic))
+                     .arg(characters(reading->name))
+                     .arg(SensorProfile::kLongestName));
+        reading->name.clear();
+    }
+    const qint64 ms = reading->time.toMSecsSinceEpoch();
+    // After a lost connection the broker hands over again the last reading it kept, and a service
+    // sends again what it was not sure the broker had: both already taken.
+    if (!isNew(sensor, ms))
+        return;
+    reading->monotonicMs = ms;
     if (reading->celsius)
-        lastCelsius_.at(slot) = reading->celsius;
-    reading->name = nameOf(board_, sensor);
+        lastCelsius_.at(static_cast<std::size_t>(sensor - 1)) = reading->celsius;
+    if (reading->name.isEmpty())
+        reading->name = nameOf(board_, sensor);
     emit readingReceived(*reading);
 }
 
-void BrokerSource::onAlarm(int sensor, const QString& kindName, const QString& topic,
-                           const QByteArray& payload)
+void BrokerSource::onAlarm(int sensor, AlarmKind kind, const QString& topic, const QByteArray& payload)
 {
-    const std::optional<AlarmKind> kind = alarmKindFromName(kindName);
     const QByteArray state = payload.trimmed();
-    if (!kind || (state != "ON" && state != "OFF" && !state.isEmpty())) {
-        noteOnce(topic, tr("A message on %1 is not an alarm's ON or OFF; it is left out.").arg(topic));
+    if (state != "ON" && state != "OFF" && !state.isEmpty()) {
+        noteOnce(topic, tr("A message on %1 is not an alarm's ON or OFF; it is left out.").arg(shown(topic)));
         return;
     }
     const bool raised = state == "ON";
     auto& active = alarms_.at(static_cast<std::size_t>(sensor - 1));
-    if (active.test(static_cast<std::size_t>(*kind)) == raised)
+    if (active.test(static_cast<std::size_t>(kind)) == raised)
         return;
-    active.set(static_cast<std::size_t>(*kind), raised);
+    active.set(static_cast<std::size_t>(kind), raised);
     AlarmEvent event;
     event.time = QDateTime::currentDateTime();
     event.sensor = sensor;
     event.name = nameOf(board_, sensor);
-    event.kind = *kind;
+    event.kind = kind;
     event.raised = raised;
-    if (*kind != AlarmKind::Lost)
+    if (kind != AlarmKind::Lost)
         event.celsius = lastCelsius_.at(static_cast<std::size_t>(sensor - 1));
     emit alarmChanged(event);
 }

@@ -7,6 +7,7 @@
 #include "MqttUrl.h"
 #include "Outbox.h"
 #include "SamplingSession.h"
+#include "Topics.h"
 #include "Text.h"
 
 using namespace std::chrono;
@@ -96,7 +97,7 @@ std::unique_ptr<Sink> make(const Settings& given, const OutputContext& context)
         duration_cast<seconds>(context.interval * 3 + SamplingSession::kLongestRetry) + seconds{1};
     // The broker says "offline" for the service when it dies without a goodbye.
     MqttClient::Will will;
-    will.topic = MqttSink::statusTopic(context.board);
+    will.topic = Topics::status(context.board);
     will.payload = QByteArrayLiteral("offline");
     client.will = will;
     std::unique_ptr<Outbox> outbox;
@@ -111,8 +112,7 @@ std::unique_ptr<Sink> make(const Settings& given, const OutputContext& context)
     }
     auto sink = std::make_unique<MqttSink>(mqtt, std::move(outbox), std::make_unique<MqttClient>(client));
     for (auto profile = context.profiles.cbegin(); profile != context.profiles.cend(); ++profile)
-        sink->setSensorProfile(profile.key(), profile->name, profile->high.has_value(),
-                               profile->low.has_value());
+        sink->setSensorProfile(profile.key(), *profile);
     sink->start();
     return sink;
 }
@@ -121,10 +121,8 @@ std::unique_ptr<Sink> make(const Settings& given, const OutputContext& context)
 
 QString judgeDiscoveryPrefix(const QString& text)
 {
-    if (text.isEmpty() || text.contains(u'+') || text.contains(u'#') || text.startsWith(u'/') ||
-        text.endsWith(u'/') || text.contains(QChar(0)))
-        throw SettingError(tr("takes a topic such as homeassistant: its own levels, without + or # (MQTT "
-                              "wildcards, not topic names) and without a leading or trailing /."));
+    if (const std::optional<QString> problem = discoveryPrefixProblem(text))
+        throw SettingError(*problem);
     return text;
 }
 

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "MqttSink.h"
 
+#include "BoardName.h"
 #include "Error.h"
 #include "MqttLink.h"
 #include "Outbox.h"
+#include "ReadingLog.h"
+#include "Text.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -23,17 +26,43 @@ constexpr FigureFamily kOutboxFamily{"calimbra_outbox_readings", "gauge",
 constexpr FigureFamily kDroppedFamily{"calimbra_outbox_dropped_total", "counter",
                                       "Readings dropped from a full outbox, the oldest first."};
 
-QString isoTime(const QDateTime& time)
+QString number(double value)
 {
-    return time.toString(Qt::ISODateWithMs);
+    return QString::number(value, 'g', QLocale::FloatingPointShortest);
+}
+
+// The temperature entity's attributes: the reading's reply, time and error, as they come, and the
+// sensor's alarm limits, which no reading carries, written into the template as they are now.
+QString attributesTemplate(const SensorProfile& profile)
+{
+    QStringList entries{QStringLiteral("\"reply\": value_json.reply"),
+                        QStringLiteral("\"time\": value_json.time"),
+                        QStringLiteral("\"error\": value_json.error | default(None)")};
+    if (profile.low)
+        entries << QStringLiteral("\"low_limit\": %1").arg(number(*profile.low));
+    if (profile.high)
+        entries << QStringLiteral("\"high_limit\": %1").arg(number(*profile.high));
+    if (profile.low || profile.high) {
+        entries << QStringLiteral("\"hysteresis\": %1").arg(number(profile.hysteresis));
+        entries
+            << QStringLiteral("\"delay\": %1").arg(number(static_cast<double>(profile.delay.count()) / 1000));
+    }
+    return QStringLiteral("{{ {%1} | tojson }}").arg(entries.join(QStringLiteral(", ")));
 }
 
 } // namespace
 
 MqttSink::MqttSink(Options options, std::unique_ptr<Outbox> outbox, std::unique_ptr<MqttLink> client,
                    QObject* parent)
-    : Sink(parent), options_(std::move(options)), outbox_(std::move(outbox)), client_(std::move(client))
+    : Sink(parent), options_(std::move(options)), topics_(options_.discoveryPrefix),
+      outbox_(std::move(outbox)), client_(std::move(client))
 {
+    if (!isValidBoardName(options_.board))
+        throw Error(tr("The board's name \"%1\" cannot be part of an MQTT topic: it may hold only letters, "
+                       "digits, _ and - (at most 64).")
+                        .arg(printable(options_.board)));
+    drainTimer_.setSingleShot(true);
+    connect(&drainTimer_, &QTimer::timeout, this, &MqttSink::finishStop);
     removeTimer_.setSingleShot(true);
     connect(&removeTimer_, &QTimer::timeout, this, &MqttSink::removeAcknowledged);
     connect(client_.get(), &MqttLink::connected, this, &MqttSink::onConnected);
@@ -42,7 +71,7 @@ MqttSink::MqttSink(Options options, std::unique_ptr<Outbox> outbox, std::unique_
     connect(client_.get(), &MqttLink::messageReceived, this,
             [this](const QString& topic, const QByteArray& message, bool) { onMessage(topic, message); });
     if (options_.discovery)
-        client_->subscribe(options_.discoveryPrefix + QStringLiteral("/status"), 1);
+        client_->subscribe(topics_.homeAssistantStatus(), 1);
 }
 
 MqttSink::~MqttSink() = default;
@@ -75,38 +104,16 @@ void MqttSink::writeFigures(FigureWriter& writer) const
     writer.add(kDroppedFamily, {}, static_cast<double>(outbox_->droppedTotal()));
 }
 
-QString MqttSink::statusTopic(const QString& board)
+void MqttSink::setSensorProfile(int sensor, const SensorProfile& profile)
 {
-    return QStringLiteral("calimbra/%1/status").arg(board);
-}
-
-QString MqttSink::sensorTopic(int sensor) const
-{
-    return QStringLiteral("calimbra/%1/sensor/%2").arg(options_.board).arg(sensor);
-}
-
-QString MqttSink::alarmTopic(int sensor, AlarmKind kind) const
-{
-    return sensorTopic(sensor) + QStringLiteral("/alarm/") + alarmKindName(kind);
-}
-
-QByteArray MqttSink::payload(const Reading& reading)
-{
-    QJsonObject json{{QStringLiteral("time"), isoTime(reading.time)}};
-    if (reading.celsius)
-        json.insert(QStringLiteral("celsius"), *reading.celsius);
-    json.insert(QStringLiteral("reply"), reading.text);
-    if (reading.error)
-        json.insert(QStringLiteral("error"), readErrorName(*reading.error));
-    return QJsonDocument(json).toJson(QJsonDocument::Compact);
-}
-
-void MqttSink::setSensorProfile(int sensor, const QString& name, bool highLimit, bool lowLimit)
-{
+    const bool known = sensors_.count(sensor) > 0;
     SensorInfo& info = sensors_[sensor];
-    info.name = name;
-    info.high = highLimit;
-    info.low = lowLimit;
+    if (known && info.profile == profile)
+        return;
+    info.profile = profile;
+    announced_.remove(sensor);
+    if (options_.discovery && client_->isConnected())
+        announce(sensor);
 }
 
 void MqttSink::take(const Reading& reading)
@@ -115,9 +122,15 @@ void MqttSink::take(const Reading& reading)
         return;
     const bool known = sensors_.count(reading.sensor) > 0;
     SensorInfo& info = sensors_[reading.sensor];
-    if (!known || info.name != reading.name) {
-        info.name = reading.name;
+    if (!known || info.profile.name != reading.name) {
+        info.profile.name = reading.name;
         announced_.remove(reading.sensor);
+    }
+    // Home Assistant shows the value to the digits it is measured to.
+    if (reading.celsius && info.decimals != reading.decimals) {
+        if (info.decimals.value_or(kAssumedDecimals) != reading.decimals)
+            announced_.remove(reading.sensor);
+        info.decimals = reading.decimals;
     }
     // With nothing older waiting to go, the reading is sent while its commit is being made durable:
     // the broker's acknowledgement is handled from the event loop, after the commit, so nothing is
@@ -129,7 +142,8 @@ void MqttSink::take(const Reading& reading)
         outbox_->add(reading, [&](qint64 id) {
             if (!nothingOlderUnsent || !client_->isConnected() || inFlight_.size() >= kInFlight)
                 return;
-            sentEarly = client_->publish(sensorTopic(reading.sensor), payload(reading), 1, true);
+            sentEarly = client_->publish(Topics::reading(options_.board, reading.sensor),
+                                         readingJson(reading), 1, true);
             if (sentEarly) {
                 inFlight_.insert(*sentEarly, id);
                 sentUpTo_ = id;
@@ -150,7 +164,7 @@ void MqttSink::take(const Reading& reading)
                    "connected, and lost while it is not.")
                     .arg(description(), error.message()));
         if (!sentEarly)
-            publishDirect(sensorTopic(reading.sensor), payload(reading), true);
+            publishDirect(Topics::reading(options_.board, reading.sensor), readingJson(reading), true);
     }
     noteOutbox();
     if (!client_->isConnected())
@@ -175,11 +189,15 @@ void MqttSink::onConnected()
 {
     sentUpTo_ = 0;
     inFlight_.clear();
-    publishDirect(statusTopic(), QByteArrayLiteral("online"), true);
+    brokerAway_ = false;
+    publishDirect(Topics::status(options_.board), QByteArrayLiteral("online"), true);
     if (options_.discovery)
         announceAll();
-    for (const auto& [key, raised] : alarms_)
-        publishDirect(alarmTopic(key.first, key.second), raised ? "ON" : "OFF", true);
+    // Announcing gave the announced sensors' alarms their states; the others' are told here.
+    for (const auto& [key, raised] : alarms_) {
+        if (!announced_.contains(key.first))
+            publishAlarm(key.first, key.second);
+    }
     publishWaiting();
     reportWorking();
     emit connectionChanged(true);
@@ -191,8 +209,11 @@ void MqttSink::onDisconnected(const QString& reason)
     removeAcknowledged();
     inFlight_.clear();
     sentUpTo_ = 0;
+    brokerAway_ = true;
     emit connectionChanged(false);
     reportFailure(tr("%1 Readings wait in the outbox until the broker is back.").arg(reason));
+    if (stopping_ && drainTimer_.isActive() && drained())
+        finishStop();
 }
 
 void MqttSink::publishWaiting()
@@ -202,8 +223,8 @@ void MqttSink::publishWaiting()
         if (entries.isEmpty())
             return;
         for (const Outbox::Entry& entry : entries) {
-            const auto messageId =
-                client_->publish(sensorTopic(entry.reading.sensor), payload(entry.reading), 1, true);
+            const auto messageId = client_->publish(Topics::reading(options_.board, entry.reading.sensor),
+                                                    readingJson(entry.reading), 1, true);
             if (!messageId)
                 return;
             inFlight_.insert(*messageId, entry.id);
@@ -236,13 +257,14 @@ void MqttSink::removeAcknowledged()
     }
     noteOutbox();
     publishWaiting();
+    if (stopping_ && drainTimer_.isActive() && drained())
+        finishStop();
 }
 
 void MqttSink::onMessage(const QString& topic, const QByteArray& message)
 {
     // Home Assistant restarted: it forgets what was announced unless it is announced again.
-    if (options_.discovery && topic == options_.discoveryPrefix + QStringLiteral("/status") &&
-        message.trimmed() == "online")
+    if (options_.discovery && topic == topics_.homeAssistantStatus() && message.trimmed() == "online")
         announceAll();
 }
 
@@ -256,36 +278,41 @@ void MqttSink::announceAll()
 void MqttSink::announce(int sensor)
 {
     const SensorInfo& info = sensors_[sensor];
-    const QString id = QStringLiteral("calimbra_%1_s%2").arg(options_.board).arg(sensor);
+    const QString& board = options_.board;
+    const QString id = Topics::sensorId(board, sensor);
     const QJsonObject device{
-        {QStringLiteral("identifiers"), QJsonArray{QStringLiteral("calimbra_%1").arg(options_.board)}},
-        {QStringLiteral("name"), QStringLiteral("Calimbra %1").arg(options_.board)},
+        {QStringLiteral("identifiers"), QJsonArray{QStringLiteral("calimbra_%1").arg(board)}},
+        {QStringLiteral("name"), QStringLiteral("Calimbra %1").arg(board)},
         {QStringLiteral("manufacturer"), QStringLiteral("Calimbra")},
         {QStringLiteral("model"), QStringLiteral("1-Wire temperature board")},
         {QStringLiteral("sw_version"), options_.version}};
     const QJsonObject origin{{QStringLiteral("name"), QStringLiteral("calimbra-cli")},
                              {QStringLiteral("sw_version"), options_.version}};
-    const QString name = info.name.isEmpty() ? QStringLiteral("Sensor %1").arg(sensor) : info.name;
-    QJsonObject config{
+    const QString name =
+        info.profile.name.isEmpty() ? QStringLiteral("Sensor %1").arg(sensor) : info.profile.name;
+    const QString readings = Topics::reading(board, sensor);
+    const QString status = Topics::status(board);
+    const QJsonObject config{
         {QStringLiteral("name"), name},
         {QStringLiteral("unique_id"), id},
-        {QStringLiteral("object_id"), id},
+        {QStringLiteral("default_entity_id"), QStringLiteral("sensor.") + id},
         {QStringLiteral("device_class"), QStringLiteral("temperature")},
         {QStringLiteral("state_class"), QStringLiteral("measurement")},
         {QStringLiteral("unit_of_measurement"), QStringLiteral("\u00B0C")},
-        {QStringLiteral("state_topic"), sensorTopic(sensor)},
+        {QStringLiteral("suggested_display_precision"), info.decimals.value_or(kAssumedDecimals)},
+        {QStringLiteral("state_topic"), readings},
         // A reading without a value leaves the sensor's state unknown.
         {QStringLiteral("value_template"), QStringLiteral("{{ value_json.celsius | default(None) }}")},
-        {QStringLiteral("json_attributes_topic"), sensorTopic(sensor)},
-        {QStringLiteral("availability_topic"), statusTopic()},
+        {QStringLiteral("json_attributes_topic"), readings},
+        {QStringLiteral("json_attributes_template"), attributesTemplate(info.profile)},
+        {QStringLiteral("availability_topic"), status},
         {QStringLiteral("payload_available"), QStringLiteral("online")},
         {QStringLiteral("payload_not_available"), QStringLiteral("offline")},
         {QStringLiteral("expire_after"), static_cast<qint64>(options_.expireAfter.count())},
         {QStringLiteral("device"), device},
         {QStringLiteral("origin"), origin}};
-    const QString prefix = options_.discoveryPrefix;
-    publishDirect(QStringLiteral("%1/sensor/%2/config").arg(prefix, id),
-                  QJsonDocument(config).toJson(QJsonDocument::Compact), true);
+    publishDirect(topics_.sensorConfig(board, sensor), QJsonDocument(config).toJson(QJsonDocument::Compact),
+                  true);
 
     const struct
     {
@@ -293,31 +320,34 @@ void MqttSink::announce(int sensor)
         bool configured;
         const char* deviceClass;
         const char* label;
-    } alarms[] = {{AlarmKind::High, info.high, "heat", "too hot"},
-                  {AlarmKind::Low, info.low, "cold", "too cold"},
+    } alarms[] = {{AlarmKind::High, info.profile.high.has_value(), "heat", "too hot"},
+                  {AlarmKind::Low, info.profile.low.has_value(), "cold", "too cold"},
                   {AlarmKind::Lost, true, "problem", "not answering"}};
     for (const auto& alarm : alarms) {
-        const QString alarmId = id + u'_' + alarmKindName(alarm.kind);
-        const QString topic = QStringLiteral("%1/binary_sensor/%2/config").arg(prefix, alarmId);
+        const QString alarmId = Topics::alarmId(board, sensor, alarm.kind);
+        const QString topic = topics_.alarmConfig(board, sensor, alarm.kind);
         if (!alarm.configured) {
-            // A limit taken out of the profile: its entity goes too.
+            // A limit taken out of the profile: its entity goes too, and its state.
             publishDirect(topic, QByteArray(), true);
+            publishDirect(Topics::alarm(board, sensor, alarm.kind), QByteArray(), true);
             continue;
         }
         const QJsonObject alarmConfig{
             {QStringLiteral("name"), QStringLiteral("%1 %2").arg(name, QString::fromLatin1(alarm.label))},
             {QStringLiteral("unique_id"), alarmId},
-            {QStringLiteral("object_id"), alarmId},
+            {QStringLiteral("default_entity_id"), QStringLiteral("binary_sensor.") + alarmId},
             {QStringLiteral("device_class"), QString::fromLatin1(alarm.deviceClass)},
-            {QStringLiteral("state_topic"), alarmTopic(sensor, alarm.kind)},
+            {QStringLiteral("state_topic"), Topics::alarm(board, sensor, alarm.kind)},
             {QStringLiteral("payload_on"), QStringLiteral("ON")},
             {QStringLiteral("payload_off"), QStringLiteral("OFF")},
-            {QStringLiteral("availability_topic"), statusTopic()},
+            {QStringLiteral("availability_topic"), status},
             {QStringLiteral("payload_available"), QStringLiteral("online")},
             {QStringLiteral("payload_not_available"), QStringLiteral("offline")},
             {QStringLiteral("device"), device},
             {QStringLiteral("origin"), origin}};
         publishDirect(topic, QJsonDocument(alarmConfig).toJson(QJsonDocument::Compact), true);
+        // Never "unknown": an alarm not raised is off from the start.
+        publishAlarm(sensor, alarm.kind);
     }
     announced_.insert(sensor);
 }
@@ -325,7 +355,14 @@ void MqttSink::announce(int sensor)
 void MqttSink::alarmChanged(const AlarmEvent& event)
 {
     alarms_[{event.sensor, event.kind}] = event.raised;
-    publishDirect(alarmTopic(event.sensor, event.kind), event.raised ? "ON" : "OFF", true);
+    publishAlarm(event.sensor, event.kind);
+}
+
+void MqttSink::publishAlarm(int sensor, AlarmKind kind)
+{
+    const auto known = alarms_.find({sensor, kind});
+    const bool raised = known != alarms_.end() && known->second;
+    publishDirect(Topics::alarm(options_.board, sensor, kind), raised ? "ON" : "OFF", true);
 }
 
 void MqttSink::publishDirect(const QString& topic, const QByteArray& message, bool retain)
@@ -335,20 +372,43 @@ void MqttSink::publishDirect(const QString& topic, const QByteArray& message, bo
         static_cast<void>(client_->publish(topic, message, 1, retain));
 }
 
+bool MqttSink::drained() const
+{
+    if (!acknowledged_.isEmpty() || !inFlight_.isEmpty())
+        return false;
+    if (!client_->isConnected())
+        return brokerAway_ || outbox_->size() == 0;
+    // Every reading was handed over and acknowledged; one the outbox could not remove is the
+    // broker's too.
+    return outbox_->size() == 0 || outbox_->after(sentUpTo_, 1).isEmpty();
+}
+
 void MqttSink::stop()
 {
     if (stopping_)
         return;
     stopping_ = true;
     removeAcknowledged();
-    if (!client_->isConnected()) {
-        client_->stop();
-        QMetaObject::invokeMethod(
-            this, [this] { emit stopped(); }, Qt::QueuedConnection);
+    if (drained()) {
+        finishStop();
         return;
     }
-    publishDirect(statusTopic(), QByteArrayLiteral("offline"), true);
+    // A run of one round stops right after its readings were taken, often before the broker has
+    // accepted the connection: they go first.
+    drainTimer_.start(options_.drainWithin);
+}
+
+void MqttSink::finishStop()
+{
+    drainTimer_.stop();
+    removeAcknowledged();
+    const qint64 left = outbox_->size();
+    publishDirect(Topics::status(options_.board), QByteArrayLiteral("offline"), true);
     client_->stop();
+    if (left > 0)
+        emit failing(tr("Readings for %1 left in the outbox %2: %3. They go to the broker at the next run.")
+                         .arg(description(), outbox_->path())
+                         .arg(left));
     // From the event loop, so that the goodbye leaves before the program does.
     QMetaObject::invokeMethod(
         this, [this] { emit stopped(); }, Qt::QueuedConnection);

@@ -2,7 +2,9 @@
 #pragma once
 
 #include "Figures.h"
+#include "Profile.h"
 #include "Sink.h"
+#include "Topics.h"
 
 #include <QHash>
 #include <QSet>
@@ -22,14 +24,17 @@ class Outbox;
 // stored in the outbox before it is published, and removed only once the broker has acknowledged
 // it (QoS 1). Stored readings go out oldest first, ahead of new ones, with their own times.
 //
-// Topics, for a board named B:
+// Topics (see Topics), for a board named B:
 //   calimbra/B/status                 "online" (retained) while connected; "offline" as the will
 //                                     and on a clean stop
-//   calimbra/B/sensor/N               {"time": ..., "celsius": ..., "reply": ...}, retained
-//   calimbra/B/sensor/N/alarm/KIND    "ON" / "OFF", retained (KIND high, low, lost)
+//   calimbra/B/sensor/N               the reading as a JSON Lines log holds it (readingJson()),
+//                                     retained
+//   calimbra/B/sensor/N/alarm/KIND    "ON" / "OFF", retained (KIND high, low, lost), from the moment
+//                                     the alarm is announced
 //   PREFIX/sensor/calimbra_B_sN/config, PREFIX/binary_sensor/calimbra_B_sN_KIND/config
 //                                     Home Assistant discovery, retained, sent again whenever
-//                                     Home Assistant announces itself on PREFIX/status
+//                                     Home Assistant announces itself on PREFIX/status and whenever
+//                                     a sensor's profile or resolution changes
 // Its figures: whether the broker is connected, and the outbox's readings and drops.
 class MqttSink : public Sink, public FigureSource
 {
@@ -41,14 +46,21 @@ public:
         QString board;
         QString brokerText; // the URL as shown to the user, password masked
         bool discovery = true;
-        QString discoveryPrefix = QStringLiteral("homeassistant");
+        QString discoveryPrefix = Topics::kDefaultDiscoveryPrefix;
         // Home Assistant marks a sensor unavailable when it has not been updated for this long.
         std::chrono::seconds expireAfter{60};
+        // How long stop() may wait for the outbox to reach the broker before saying goodbye.
+        std::chrono::milliseconds drainWithin{10000};
         QString version;
     };
 
-    // Takes the outbox and the link to the broker (not yet started). Per-sensor names and alarm limits, for
-    // discovery, come through setSensorProfile.
+    // Digits after the point a sensor is announced with before its first value says otherwise: a
+    // DS18B20's reply has two ("+22.47").
+    static constexpr int kAssumedDecimals = 2;
+
+    // Takes the outbox and the link to the broker (not yet started). Per-sensor names and alarm
+    // limits, for discovery, come through setSensorProfile. Throws Error for a board's name or a
+    // discovery prefix no topic can hold (isValidBoardName(), discoveryPrefixProblem()).
     MqttSink(Options options, std::unique_ptr<Outbox> outbox, std::unique_ptr<MqttLink> client,
              QObject* parent = nullptr);
     ~MqttSink() override;
@@ -56,11 +68,15 @@ public:
     // Connects, and keeps connecting; publishes what the outbox holds once connected.
     void start();
 
-    void setSensorProfile(int sensor, const QString& name, bool highLimit, bool lowLimit);
+    // The sensor's name and alarm limits, announced to Home Assistant (again, when they change).
+    void setSensorProfile(int sensor, const SensorProfile& profile);
 
     [[nodiscard]] QString description() const override;
     void take(const Reading& reading) override;
     void alarmChanged(const AlarmEvent& event) override;
+    // Waits, up to drainWithin, until the broker has every reading of the outbox, or until nothing
+    // can reach it (its connection refused or lost, nothing on its way), then says "offline" and
+    // goodbye. Readings left are said (failing()), and go at the next start.
     void stop() override;
 
     [[nodiscard]] bool isConnected() const;
@@ -68,13 +84,9 @@ public:
 
     void writeFigures(FigureWriter& writer) const override;
 
-    // Topics, for the board named in the options.
-    [[nodiscard]] static QString statusTopic(const QString& board);
-    [[nodiscard]] QString statusTopic() const { return statusTopic(options_.board); }
-    [[nodiscard]] QString sensorTopic(int sensor) const;
-    [[nodiscard]] QString alarmTopic(int sensor, AlarmKind kind) const;
-    // The JSON published for a reading.
-    [[nodiscard]] static QByteArray payload(const Reading& reading);
+    [[nodiscard]] const Topics& topics() const { return topics_; }
+    // The service's status topic, for its last will.
+    [[nodiscard]] static QString statusTopic(const QString& board) { return Topics::status(board); }
 
 signals:
     void connectionChanged(bool connected);
@@ -84,9 +96,8 @@ signals:
 private:
     struct SensorInfo
     {
-        QString name;
-        bool high = false;
-        bool low = false;
+        SensorProfile profile;
+        std::optional<int> decimals; // of its latest value
     };
 
     void onConnected();
@@ -98,9 +109,13 @@ private:
     void announce(int sensor);
     void announceAll();
     void publishDirect(const QString& topic, const QByteArray& payload, bool retain);
+    void publishAlarm(int sensor, AlarmKind kind);
     void noteOutbox();
+    [[nodiscard]] bool drained() const;
+    void finishStop();
 
     Options options_;
+    Topics topics_;
     std::unique_ptr<Outbox> outbox_;
     std::unique_ptr<MqttLink> client_;
     QHash<int, qint64> inFlight_; // message id -> outbox id
@@ -113,6 +128,8 @@ private:
     qint64 droppedSaid_ = 0;
     bool outboxFailing_ = false;
     bool stopping_ = false;
+    bool brokerAway_ = false; // its connection was refused or lost, and not made again since
+    QTimer drainTimer_;
 };
 
 } // namespace calimbra
