@@ -24,16 +24,17 @@ void ReadingHistory::forget()
     changed_.set();
 }
 
-void ReadingHistory::take(const Reading& reading)
+bool ReadingHistory::take(const Reading& reading)
 {
     const qint64 ms = reading.time.toMSecsSinceEpoch();
     const ReadingStore::TextId reply = store_.intern(reading.text);
     // The same reading again (a replay overlapping what came live) is counted once.
     if (!store_.append(reading.sensor, ms, reading.celsius, reply))
-        return;
+        return false;
     stats_.take(reading.sensor, ms, reading.celsius, reading.error, store_.text(reply), reading.name,
                 reading.roundStart.isValid() ? reading.roundStart.toMSecsSinceEpoch() : 0);
     changed_.set(static_cast<std::size_t>(reading.sensor - 1));
+    return true;
 }
 
 void ReadingHistory::rename(int sensor, const QString& name)

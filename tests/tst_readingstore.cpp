@@ -398,14 +398,16 @@ void ReadingStoreTest::aReadingAlreadyHeldIsTakenOnce()
     QFETCH(QString, statsOfTwo);
 
     ReadingStore store;
-    QList<bool> wasAdded;
     ReadingHistory history;
+    QList<bool> addedToStore;
+    QList<bool> takenByHistory;
     for (const Taken& t : taken) {
-        wasAdded << store.append(t.sensor, t.ms,
-                                 std::isnan(t.celsius) ? std::nullopt : std::optional<double>(t.celsius));
-        history.take(readingOf(t));
+        addedToStore << store.append(t.sensor, t.ms,
+                                     std::isnan(t.celsius) ? std::nullopt : std::optional<double>(t.celsius));
+        takenByHistory << history.take(readingOf(t));
     }
-    QCOMPARE(wasAdded, added);
+    QCOMPARE(addedToStore, added);
+    QCOMPARE(takenByHistory, added);
 
     QStringList held;
     for (std::size_t i = 0; i < history.store().size(2); ++i) {
