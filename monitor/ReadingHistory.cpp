@@ -24,14 +24,17 @@ void ReadingHistory::forget()
     changed_.set();
 }
 
-void ReadingHistory::take(const Reading& reading)
+bool ReadingHistory::take(const Reading& reading)
 {
     const qint64 ms = reading.time.toMSecsSinceEpoch();
     const ReadingStore::TextId reply = store_.intern(reading.text);
-    store_.append(reading.sensor, ms, reading.celsius, reply);
+    // The same reading again (a replay overlapping what came live) is counted once.
+    if (!store_.append(reading.sensor, ms, reading.celsius, reply))
+        return false;
     stats_.take(reading.sensor, ms, reading.celsius, reading.error, store_.text(reply), reading.name,
                 reading.roundStart.isValid() ? reading.roundStart.toMSecsSinceEpoch() : 0);
     changed_.set(static_cast<std::size_t>(reading.sensor - 1));
+    return true;
 }
 
 void ReadingHistory::rename(int sensor, const QString& name)
@@ -76,7 +79,9 @@ void ReadingHistory::takeRecord(const LogRecord& record)
     const std::size_t count = store_.size(record.sensor);
     const ReadingStore::TextId reply =
         store_.intern(record.reply, count > 0 ? store_.reply(record.sensor, count - 1) : 0);
-    store_.append(record.sensor, record.time.ms, record.celsius, reply);
+    // A log a copy of itself was appended to holds its readings twice: each is counted once.
+    if (!store_.append(record.sensor, record.time.ms, record.celsius, reply))
+        return;
     stats_.take(record.sensor, record.time.ms, record.celsius, record.error, store_.text(reply),
                 record.name.isEmpty() ? QString() : names_.at(slot),
                 record.roundStart ? record.roundStart->ms : 0);

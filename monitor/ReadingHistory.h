@@ -31,7 +31,9 @@ public:
 
     // Forgets every reading, and the log.
     void clear();
-    void take(const Reading& reading);
+    // A reading of a sensor at a millisecond already held is the same one again: it is not taken,
+    // and the answer is false.
+    bool take(const Reading& reading);
     // A new name for a sensor (its profile changed), shown for its past readings too.
     void rename(int sensor, const QString& name);
     // No line is drawn across this moment: the board could not be read.

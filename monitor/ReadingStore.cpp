@@ -15,6 +15,12 @@ namespace {
 constexpr qsizetype kWriteChunk = 1024 * 1024;
 // The local offset is looked up once for each quarter of an hour, the finest step zones change by.
 constexpr qint64 kOffsetBucketMs = 15 * 60 * 1000;
+// Readings stop when an interval is more than kStopTimes / kStopPer times the usual spacing.
+constexpr qint64 kStopTimes = 5;
+constexpr qint64 kStopPer = 2;
+// A reading's stop depends on the intervals of this many readings before it (and the first
+// interval's on as many after it): those are looked at again when one is added.
+constexpr std::size_t kStopReach = 4;
 
 } // namespace
 
@@ -63,14 +69,6 @@ ReadingStore::TextId ReadingStore::intern(const QString& text)
     return intern(QByteArrayView(text.toUtf8()));
 }
 
-std::size_t ReadingStore::blockSize(int level)
-{
-    std::size_t size = kFanOut;
-    for (int i = 0; i < level; ++i)
-        size *= kFanOut;
-    return size;
-}
-
 ReadingStore::SampleId ReadingStore::sampleOf(double celsius, TextId reply, std::optional<SampleId> likely)
 {
     const SampleKey key{std::bit_cast<std::uint64_t>(celsius), reply};
@@ -90,22 +88,73 @@ ReadingStore::SampleId ReadingStore::sampleOf(double celsius, TextId reply, std:
     return id;
 }
 
-void ReadingStore::append(int sensor, qint64 ms, std::optional<double> celsius, TextId reply)
+bool ReadingStore::append(int sensor, qint64 ms, std::optional<double> celsius, TextId reply)
 {
     Sensor& s = sensorAt(sensor);
-    const SampleId sample = sampleOf(celsius.value_or(std::numeric_limits<double>::quiet_NaN()), reply,
-                                     s.sample.empty() ? std::nullopt : std::optional(s.sample.back()));
-    if (s.ms.empty() || s.ms.back() <= ms) {
+    std::size_t index = s.ms.size();
+    if (!s.ms.empty() && ms <= s.ms.back()) {
+        const auto at = std::lower_bound(s.ms.begin(), s.ms.end(), ms);
+        if (*at == ms)
+            return false;
+        index = static_cast<std::size_t>(at - s.ms.begin());
+    }
+    const SampleId sample =
+        sampleOf(celsius.value_or(std::numeric_limits<double>::quiet_NaN()), reply,
+                 s.sample.empty() ? std::nullopt : std::optional(sampleAt(s, s.sample.size() - 1)));
+    if (index == s.ms.size() && index > kStopReach) {
+        // In time order, as nearly all come: only the new reading's stop is to be judged.
+        s.ms.push_back(ms);
+        s.sample.push_back(stopsAt(s.ms, index) ? sample | kStopsBefore : sample);
+        summarise(s, index);
+        return true;
+    }
+    if (index == s.ms.size()) {
         s.ms.push_back(ms);
         s.sample.push_back(sample);
-        summarise(s, s.ms.size() - 1);
-        return;
+    } else {
+        s.ms.insert(s.ms.begin() + static_cast<std::ptrdiff_t>(index), ms);
+        s.sample.insert(s.sample.begin() + static_cast<std::ptrdiff_t>(index), sample);
     }
-    const auto at = std::upper_bound(s.ms.begin(), s.ms.end(), ms);
-    const auto index = at - s.ms.begin();
-    s.ms.insert(at, ms);
-    s.sample.insert(s.sample.begin() + index, sample);
-    summarise(s, static_cast<std::size_t>(index));
+    // The first interval is judged by those after it: a reading among the first changes it.
+    const std::size_t from = index <= kStopReach ? std::min<std::size_t>(index, 1) : index;
+    markStops(s, from, std::min(s.ms.size(), index + kStopReach + 1));
+    summarise(s, from);
+    return true;
+}
+
+bool ReadingStore::stopsAt(const std::vector<qint64>& ms, std::size_t index)
+{
+    const auto interval = [&](std::size_t i) { return ms[i] - ms[i - 1]; };
+    qint64 usual = 0;
+    if (index >= kStopReach) {
+        // The middle one of the three intervals before.
+        const qint64 a = interval(index - 1);
+        const qint64 b = interval(index - 2);
+        const qint64 c = interval(index - 3);
+        usual = std::max(std::min(a, b), std::min(std::max(a, b), c));
+    } else if (index >= 2) {
+        // The longer of two, or the one known.
+        usual = index == 2 ? interval(1) : std::max(interval(1), interval(2));
+    } else if (index == 1 && ms.size() > 2) {
+        // The first interval against those after it, up to three.
+        std::array<qint64, 3> after{};
+        std::size_t count = 0;
+        for (std::size_t i = 2; i < ms.size() && count < after.size(); ++i)
+            after.at(count++) = interval(i);
+        std::sort(after.begin(), after.begin() + static_cast<std::ptrdiff_t>(count));
+        usual = after.at(count / 2);
+    } else {
+        return false;
+    }
+    return interval(index) * kStopPer > usual * kStopTimes;
+}
+
+void ReadingStore::markStops(Sensor& sensor, std::size_t from, std::size_t to)
+{
+    for (std::size_t i = from; i < to; ++i) {
+        SampleId& sample = sensor.sample[i];
+        sample = stopsAt(sensor.ms, i) ? sample | kStopsBefore : sample & ~kStopsBefore;
+    }
 }
 
 void ReadingStore::summarise(Sensor& sensor, std::size_t from) const
@@ -116,28 +165,30 @@ void ReadingStore::summarise(Sensor& sensor, std::size_t from) const
         auto& blocks = sensor.blocks.at(static_cast<std::size_t>(level));
         blocks.resize(std::min(blocks.size(), from / size));
         for (std::size_t b = blocks.size(); (b + 1) * size <= count; ++b) {
-            Block block{kHasGap, kHasGap};
-            bool gap = false;
+            Block block{kBroken, kBroken};
+            bool broken = false;
             const auto take = [&](std::uint32_t low, std::uint32_t high) {
-                if (block.low == kHasGap || value(sensor, low) < value(sensor, block.low))
+                if (block.low == kBroken || value(sensor, low) < value(sensor, block.low))
                     block.low = low;
-                if (block.high == kHasGap || value(sensor, high) > value(sensor, block.high))
+                if (block.high == kBroken || value(sensor, high) > value(sensor, block.high))
                     block.high = high;
             };
+            // A stop before a block's first reading is not inside it.
             if (level == 0) {
-                for (std::size_t i = b * size; i < (b + 1) * size && !gap; ++i) {
-                    gap = std::isnan(value(sensor, i));
+                for (std::size_t i = b * size; i < (b + 1) * size && !broken; ++i) {
+                    broken = std::isnan(value(sensor, i)) || (i != b * size && stops(sensor, i));
                     take(static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(i));
                 }
             } else {
+                const std::size_t partSize = size / kFanOut;
                 const auto& parts = sensor.blocks.at(static_cast<std::size_t>(level - 1));
-                for (std::size_t p = b * kFanOut; p < (b + 1) * kFanOut && !gap; ++p) {
-                    gap = parts[p].low == kHasGap;
-                    if (!gap)
+                for (std::size_t p = b * kFanOut; p < (b + 1) * kFanOut && !broken; ++p) {
+                    broken = parts[p].low == kBroken || (p != b * kFanOut && stops(sensor, p * partSize));
+                    if (!broken)
                         take(parts[p].low, parts[p].high);
                 }
             }
-            blocks.push_back(gap ? Block{kHasGap, kHasGap} : block);
+            blocks.push_back(broken ? Block{kBroken, kBroken} : block);
         }
     }
 }
@@ -304,7 +355,7 @@ QList<QList<QPointF>> ReadingStore::decimated(int sensor, qint64 from, qint64 to
 
     for (std::size_t i = first; i < last;) {
         const qint64 ms = s.ms[i];
-        if (breakBy(ms)) {
+        if (breakBy(ms) || stops(s, i)) {
             endRun();
             while (breakBy(ms))
                 ++nextBreak;
@@ -319,8 +370,8 @@ QList<QList<QPointF>> ReadingStore::decimated(int sensor, qint64 from, qint64 to
             flush();
             column = c;
         }
-        // The largest whole block starting here that lies in this column, with no break and no
-        // reading without a value in it, counts by its extremes alone.
+        // The largest whole block starting here that lies in this column, with no break, no reading
+        // without a value and no stop in it, counts by its extremes alone.
         std::size_t next = i + 1;
         for (int level = kLevels - 1; level >= 0; --level) {
             const std::size_t size = blockSize(level);
@@ -329,7 +380,7 @@ QList<QList<QPointF>> ReadingStore::decimated(int sensor, qint64 from, qint64 to
                 continue;
             const Block& block = blocks[i / size];
             const qint64 end = s.ms[i + size - 1];
-            if (block.low == kHasGap || columnOf(end) != c || breakBy(end))
+            if (block.low == kBroken || columnOf(end) != c || breakBy(end))
                 continue;
             take(block.low, block.high);
             next = i + size;

@@ -31,7 +31,15 @@ namespace calimbra {
 // pairs of value and reply (a sensor's readings repeat them over and over: the value is read from
 // the reply) are kept once, as are the reply texts. A week at 1 s of nine sensors takes about
 // 65 MB. A reading without a value breaks its sensor's line; a break (the board could not be read)
-// breaks every line.
+// breaks every line. A sensor's line also breaks where its readings stop for a while with nothing
+// saying so (an older log, a hole a broker left): before a reading that comes more than 2.5 times
+// the usual spacing after the one before it. The usual spacing is the middle one of the three
+// intervals before, so that a logger's rounds jittering by 10 % never break a line while two rounds
+// missed do, and one odd interval (a reading just after another, an earlier hole) changes nothing;
+// the longer of two, or the one, while fewer are known; a sensor's first interval, having none
+// before it, is judged so against those after it (and joins its first two readings while there are
+// none). When the spacing grows for good, the first reading at the new spacing stands alone: a
+// single interval cannot tell a new spacing from a hole.
 //
 // What is drawn is a decimated copy: the lowest and highest value of each pixel column, so no peak is
 // lost and no more points than pixels reach the chart. Summaries of blocks of 16, 256 and 4096
@@ -53,9 +61,11 @@ public:
     [[nodiscard]] const QString& text(TextId id) const { return texts_.at(id); }
     [[nodiscard]] std::size_t textCount() const { return texts_.size(); }
 
-    // A reading taken at a time before the last one (the clock was set back, a log out of order)
-    // goes to its place.
-    void append(int sensor, qint64 ms, std::optional<double> celsius, TextId reply = 0);
+    // A reading taken at a time before the last one (the clock was set back, a log out of order, a
+    // replay) goes to its place. One of a sensor at a millisecond already held for it is the same
+    // reading again (a log read twice over, a replay overlapping what came live): it is not kept,
+    // and the answer is false.
+    bool append(int sensor, qint64 ms, std::optional<double> celsius, TextId reply = 0);
     void addBreak(qint64 ms);
     // Room for this many readings of a sensor, so that a long log grows no buffer by copying it.
     void reserve(int sensor, std::size_t readings);
@@ -66,7 +76,7 @@ public:
     [[nodiscard]] std::optional<double> celsius(int sensor, std::size_t index) const;
     [[nodiscard]] TextId reply(int sensor, std::size_t index) const
     {
-        return samples_[sensorAt(sensor).sample[index]].reply;
+        return samples_[sampleAt(sensorAt(sensor), index)].reply;
     }
     // The indices of a sensor's readings taken in [from, to].
     [[nodiscard]] std::pair<std::size_t, std::size_t> between(int sensor, qint64 from, qint64 to) const;
@@ -83,22 +93,28 @@ public:
                                 const std::function<QString(int sensor)>& nameOf) const;
 
     // The readings in [from, to] reduced to at most two points a column, split into runs that no
-    // break and no reading without a value interrupts; x is milliseconds since the epoch.
+    // break, no reading without a value and no stop of the readings interrupts; x is milliseconds
+    // since the epoch.
     [[nodiscard]] QList<QList<QPointF>> decimated(int sensor, qint64 from, qint64 to, int columns) const;
 
 private:
     static constexpr std::size_t kFanOut = 16;
     static constexpr int kLevels = 3;
-    // The indices of a block's lowest and highest values; kHasGap when a reading in it has none.
+    // The indices of a block's lowest and highest values; kBroken when a reading in it has none or
+    // the readings stop inside it (before any but its first), so that its line cannot be drawn from
+    // its extremes.
     struct Block
     {
         std::uint32_t low;
         std::uint32_t high;
     };
-    static constexpr std::uint32_t kHasGap = UINT32_MAX;
+    static constexpr std::uint32_t kBroken = UINT32_MAX;
     static constexpr std::size_t kMostIndexedSamples = 1 << 16;
 
+    // A reading's sample, its top bit set when the readings stopped before it: a flag costs no byte
+    // more a reading, and 2^31 samples would take 32 GiB.
     using SampleId = std::uint32_t;
+    static constexpr SampleId kStopsBefore = SampleId{1} << 31;
     struct Sample
     {
         double celsius; // NaN: no value
@@ -130,12 +146,30 @@ private:
         return sensors_.at(static_cast<std::size_t>(sensor - 1));
     }
     [[nodiscard]] Sensor& sensorAt(int sensor) { return sensors_.at(static_cast<std::size_t>(sensor - 1)); }
+    [[nodiscard]] static SampleId sampleAt(const Sensor& sensor, std::size_t index)
+    {
+        return sensor.sample[index] & ~kStopsBefore;
+    }
+    [[nodiscard]] static bool stops(const Sensor& sensor, std::size_t index)
+    {
+        return (sensor.sample[index] & kStopsBefore) != 0;
+    }
     [[nodiscard]] double value(const Sensor& sensor, std::size_t index) const
     {
-        return samples_[sensor.sample[index]].celsius;
+        return samples_[sampleAt(sensor, index)].celsius;
     }
     [[nodiscard]] SampleId sampleOf(double celsius, TextId reply, std::optional<SampleId> likely);
-    static std::size_t blockSize(int level);
+    // Inline: it is asked for at every reading added and every block drawn.
+    [[nodiscard]] static constexpr std::size_t blockSize(int level)
+    {
+        std::size_t size = kFanOut;
+        for (int i = 0; i < level; ++i)
+            size *= kFanOut;
+        return size;
+    }
+    // Whether the readings stop before reading index, from the times alone.
+    [[nodiscard]] static bool stopsAt(const std::vector<qint64>& ms, std::size_t index);
+    static void markStops(Sensor& sensor, std::size_t from, std::size_t to);
     void summarise(Sensor& sensor, std::size_t from) const;
 
     std::array<Sensor, board::kMaxSensors> sensors_;
