@@ -3,6 +3,7 @@
 
 #include "Celsius.h"
 #include "Output.h"
+#include "PortName.h"
 #include "ReadingLog.h"
 #include "Text.h"
 
@@ -18,18 +19,6 @@ namespace {
 int statusOf(ConversationFailure failure)
 {
     return failure == ConversationFailure::NoReply ? NoReply : PortFailed;
-}
-
-// The name under /dev/serial/by-id that udev keeps for a device, whichever ttyUSBn it gets today.
-QString stableName(const QString& systemLocation)
-{
-    const QDir byId(QStringLiteral("/dev/serial/by-id"));
-    const QString device = QFileInfo(systemLocation).canonicalFilePath();
-    for (const QFileInfo& link : byId.entryInfoList(QDir::Files | QDir::System)) {
-        if (link.canonicalFilePath() == device)
-            return link.absoluteFilePath();
-    }
-    return {};
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 #include "PortAdvice.h"
 #include "Text.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -63,6 +65,17 @@ void checkPortName(const QString& portName)
         throw ComError(
             withAdvice(tr("\"%1\" is not a valid serial port name.").arg(printablePortName(portName)),
                        portAdvice().choosePort));
+}
+
+QString stableName(const QString& systemLocation)
+{
+    const QDir byId(QStringLiteral("/dev/serial/by-id"));
+    const QString device = QFileInfo(systemLocation).canonicalFilePath();
+    for (const QFileInfo& link : byId.entryInfoList(QDir::Files | QDir::System)) {
+        if (link.canonicalFilePath() == device)
+            return link.absoluteFilePath();
+    }
+    return {};
 }
 
 } // namespace calimbra

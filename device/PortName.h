@@ -13,6 +13,10 @@ namespace calimbra {
 // The port name as a message can show it: control characters escaped, a long name shortened.
 [[nodiscard]] QString printablePortName(const QString& portName);
 
+// The name under /dev/serial/by-id that udev keeps for a device, whichever ttyUSBn it gets today;
+// empty when it has none.
+[[nodiscard]] QString stableName(const QString& systemLocation);
+
 // Throws ComError when the name cannot be a port: empty, absurdly long, or holding control characters.
 void checkPortName(const QString& portName);
 

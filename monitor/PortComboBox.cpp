@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "PortComboBox.h"
 
+#include "PortName.h"
+
 #include <QSerialPortInfo>
 
 namespace calimbra {
@@ -13,6 +15,21 @@ void PortComboBox::showPopup()
         addItem(info.systemLocation(), info.description());
     setEditText(typed);
     QComboBox::showPopup();
+}
+
+QString PortComboBox::soleUsbAdapter()
+{
+    QString sole;
+    int found = 0;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+        if (!info.hasVendorIdentifier())
+            continue;
+        ++found;
+        sole = stableName(info.systemLocation());
+        if (sole.isEmpty())
+            sole = info.systemLocation();
+    }
+    return found == 1 ? sole : QString();
 }
 
 } // namespace calimbra

@@ -15,6 +15,10 @@ public:
     using QComboBox::QComboBox;
 
     void showPopup() override;
+
+    // The one USB serial adapter present, by its stable name where it has one; empty when there are
+    // none or several.
+    [[nodiscard]] static QString soleUsbAdapter();
 };
 
 } // namespace calimbra

@@ -7,6 +7,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QDateTime>
+#include <QGraphicsSimpleTextItem>
 #include <QKeyEvent>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -85,8 +86,10 @@ QColor sensorColour(int sensor)
 
 TemperatureChart::TemperatureChart(const ReadingStore& store, QChartView& view, QObject* parent)
     : QObject(parent), store_(store), view_(view), chart_(new QChart), timeAxis_(new QCategoryAxis(chart_)),
-      valueAxis_(new QValueAxis(chart_))
+      valueAxis_(new QValueAxis(chart_)), hint_(new QGraphicsSimpleTextItem(chart_))
 {
+    hint_->setZValue(1);
+    connect(chart_, &QChart::plotAreaChanged, this, [this] { setHint(hint_->text()); });
     chart_->setAnimationOptions(QChart::NoAnimation);
     chart_->setLocalizeNumbers(true);
     chart_->legend()->setAlignment(Qt::AlignRight);
@@ -290,9 +293,24 @@ std::pair<qint64, qint64> TemperatureChart::followedRange(int columns) const
     return {to - span_, to};
 }
 
+void TemperatureChart::setHint(const QString& text)
+{
+    hint_->setText(text);
+    const QRectF area = chart_->plotArea();
+    const QRectF box = hint_->boundingRect();
+    hint_->setPos(area.center() - QPointF(box.width() / 2, box.height() / 2));
+    hint_->setVisible(!text.isEmpty() && store_.size() == 0);
+}
+
+QString TemperatureChart::hint() const
+{
+    return hint_->isVisible() ? hint_->text() : QString();
+}
+
 void TemperatureChart::replot()
 {
     replotTimer_.stop();
+    hint_->setVisible(!hint_->text().isEmpty() && store_.size() == 0);
     // Two points (lowest and highest) for every two pixels: as sharp as a line can show, and half
     // the points for the chart to lay out.
     const int columns = std::max(100, static_cast<int>(chart_->plotArea().width()) / 2);

@@ -15,6 +15,7 @@
 #include <utility>
 
 class QCategoryAxis;
+class QGraphicsSimpleTextItem;
 class QChart;
 class QChartView;
 class QLineSeries;
@@ -62,6 +63,10 @@ public:
     [[nodiscard]] bool isVisible(int sensor) const;
     [[nodiscard]] QList<int> visibleSensors() const;
     [[nodiscard]] std::pair<qint64, qint64> shownRange() const { return {from_, to_}; }
+
+    // Words shown in the middle of the chart while it has nothing to draw: what to do next.
+    void setHint(const QString& text);
+    [[nodiscard]] QString hint() const;
 
     // Readings come in rounds of a few milliseconds: one redraw serves a round.
     void scheduleReplot();
@@ -124,6 +129,7 @@ private:
     qint64 ticksTo_ = -1;
     ValueScale valueScale_;
     QTimer replotTimer_;
+    QGraphicsSimpleTextItem* hint_;
 };
 
 } // namespace calimbra

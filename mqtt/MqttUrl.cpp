@@ -62,15 +62,32 @@ bool isHostNameCharacter(QChar c)
 
 } // namespace
 
-QString maskMqttPassword(const QString& text)
+namespace {
+
+// Where a URL's password is: from its "user:" colon to the last "@", both left out.
+std::optional<std::pair<qsizetype, qsizetype>> passwordSpan(const QString& text)
 {
     const qsizetype separator = text.indexOf(kSchemeSeparator);
     const qsizetype start = separator < 0 ? 0 : separator + kSchemeSeparator.size();
     const qsizetype at = text.lastIndexOf(u'@');
     const qsizetype colon = text.indexOf(u':', start);
     if (at < start || colon < 0 || colon > at)
-        return text;
-    return text.left(colon + 1) + QStringLiteral("***") + text.mid(at);
+        return std::nullopt;
+    return std::pair{colon, at};
+}
+
+} // namespace
+
+QString maskMqttPassword(const QString& text)
+{
+    const auto span = passwordSpan(text);
+    return span ? text.left(span->first + 1) + QStringLiteral("***") + text.mid(span->second) : text;
+}
+
+QString mqttUrlWithoutPassword(const QString& text)
+{
+    const auto span = passwordSpan(text);
+    return span ? text.left(span->first) + text.mid(span->second) : text;
 }
 
 MqttUrl MqttUrl::parse(const QString& text)

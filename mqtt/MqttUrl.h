@@ -28,5 +28,7 @@ struct MqttUrl
 // Any text meant as a broker URL, valid or not, with the password between "user:" and the last "@"
 // shown as ***: for messages about URLs that did not parse.
 [[nodiscard]] QString maskMqttPassword(const QString& text);
+// The same without its password at all, as a URL is remembered: mqtt://user@host.
+[[nodiscard]] QString mqttUrlWithoutPassword(const QString& text);
 
 } // namespace calimbra

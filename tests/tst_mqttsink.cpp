@@ -47,13 +47,18 @@ public:
             return std::nullopt;
         if (qos != 1 || !retain)
             log << QStringLiteral("not retained at QoS 1: ") + topic;
-        log << token(topic, payload);
+        // The limits are a table of their own (limitsGoAsData): the others' rows leave them out, as
+        // if the broker had them at once.
+        const bool limits = topic.endsWith(QStringLiteral("/limits"));
+        if (logLimits || !limits)
+            log << token(topic, payload);
         // What a broker would keep for a newcomer.
         if (payload.isEmpty())
             retained.erase(topic);
         else
             retained[topic] = payload;
-        unacknowledged_ << nextId_;
+        if (!limits)
+            unacknowledged_ << nextId_;
         return nextId_++;
     }
     void subscribe(const QString& topic, int qos) override
@@ -88,6 +93,7 @@ public:
     std::map<QString, QByteArray> retained;
     bool started = false;
     bool refusing = false;
+    bool logLimits = false;
 
 private:
     // "status online", "s1 20.5 @3" (a reading: sensor, value, seconds after the start), "config
@@ -100,6 +106,8 @@ private:
             return QStringLiteral("status ") + QString::fromUtf8(payload);
         if (topic.startsWith(ours + QStringLiteral("sensor/"))) {
             const QStringList parts = topic.mid(ours.size()).split(u'/');
+            if (parts.size() == 3 && parts[2] == u"limits")
+                return QStringLiteral("limits s%1 %2").arg(parts[1], QString::fromUtf8(payload));
             if (parts.size() == 4 && payload.isEmpty())
                 return QStringLiteral("clear s%1 %2").arg(parts[1], parts[3]);
             if (parts.size() == 4)
@@ -352,6 +360,7 @@ private slots:
     void discoveryReadsAsHomeAssistantReadsIt();
     void aDiscoveryPrefixNoTopicCanHoldIsRefusedAtTheStart_data();
     void aDiscoveryPrefixNoTopicCanHoldIsRefusedAtTheStart();
+    void limitsGoAsData();
     void topicsReadBackAsBuilt_data();
     void topicsReadBackAsBuilt();
     void theLongestMessagesAreWithinWhatTheMonitorTakes();
@@ -758,6 +767,37 @@ void MqttSinkTest::aDiscoveryPrefixNoTopicCanHoldIsRefusedAtTheStart()
     }
 }
 
+void MqttSinkTest::limitsGoAsData()
+{
+    // Retained beside the readings, for whoever draws them: on connecting, for a sensor first read,
+    // and again when its profile changes; read back as they were written.
+    Rig rig;
+    rig.link->logLimits = true;
+    SensorProfile boiler;
+    boiler.name = QStringLiteral("Boiler");
+    boiler.low = 5;
+    boiler.high = 80.5;
+    boiler.delay = std::chrono::seconds{60};
+    rig.sink->setSensorProfile(1, boiler);
+    rig.link->bringUp();
+    rig.take(2, 21.0);
+    boiler.high.reset();
+    rig.sink->setSensorProfile(1, boiler);
+    Rig::settle();
+    QCOMPARE(
+        rig.link->log.filter(QStringLiteral("limits ")),
+        (QStringList{"limits s1 {\"low\":5,\"high\":80.5,\"hysteresis\":0.5,\"for\":60,\"lost_after\":3}",
+                     "limits s2 {\"hysteresis\":0.5,\"for\":0,\"lost_after\":3}",
+                     "limits s1 {\"low\":5,\"hysteresis\":0.5,\"for\":60,\"lost_after\":3}"}));
+    SensorProfile read;
+    QVERIFY(readLimitsJson(rig.link->retained.at(QStringLiteral("calimbra/b/sensor/1/limits")), read));
+    QCOMPARE(read.low, boiler.low);
+    QCOMPARE(read.high, boiler.high);
+    QCOMPARE(read.delay, boiler.delay);
+    QCOMPARE(read.lostAfter, boiler.lostAfter);
+    QVERIFY(!readLimitsJson("not json", read));
+}
+
 void MqttSinkTest::topicsReadBackAsBuilt_data()
 {
     QTest::addColumn<QString>("prefix");
@@ -773,6 +813,9 @@ void MqttSinkTest::topicsReadBackAsBuilt_data()
                             << "";
     QTest::newRow("reading") << ha << "calimbra/b/sensor/9" << int(K::Reading) << "b" << 9 << "";
     QTest::newRow("alarm") << ha << "calimbra/b/sensor/3/alarm/lost" << int(K::Alarm) << "b" << 3 << "lost";
+    QTest::newRow("limits") << ha << "calimbra/b/sensor/4/limits" << int(K::Limits) << "b" << 4 << "";
+    QTest::newRow("limits of sensor 0")
+        << ha << "calimbra/b/sensor/0/limits" << int(K::Malformed) << "b" << 0 << "";
     QTest::newRow("sensor's discovery")
         << ha << "homeassistant/sensor/calimbra_b_s2/config" << int(K::SensorConfig) << "b" << 2 << "";
     QTest::newRow("alarm's discovery") << ha << "homeassistant/binary_sensor/calimbra_b_s2_high/config"

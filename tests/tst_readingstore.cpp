@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
+#include "LogSource.h"
+#include "Pipeline.h"
 #include "ReadingHistory.h"
 #include "ReadingStore.h"
+#include "Sink.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -126,11 +129,28 @@ QByteArray csvLine(qint64 ms, int sensor, double celsius)
            "C\n";
 }
 
-// Opens the log and waits until all of it is read.
+// The history as a sink of the pipeline, as the monitor's view takes it.
+class HistorySink : public Sink
+{
+public:
+    explicit HistorySink(ReadingHistory& history) : history_(history) {}
+    [[nodiscard]] QString description() const override { return QStringLiteral("history"); }
+    void take(const Reading& reading) override { history_.take(reading); }
+
+private:
+    ReadingHistory& history_;
+};
+
+// Reads the log through the pipeline into the history, and waits until all of it is read.
 bool readLog(ReadingHistory& history, const QString& path)
 {
-    QSignalSpy caughtUp(&history, &ReadingHistory::logCaughtUp);
-    history.openLog(path);
+    Pipeline pipeline;
+    pipeline.setSource(Pipeline::Source::Log);
+    HistorySink sink(history);
+    pipeline.addSink(&sink);
+    LogSource log(path, pipeline);
+    QSignalSpy caughtUp(&log, &LogSource::caughtUp);
+    log.start();
     return QTest::qWaitFor([&] { return caughtUp.count() > 0; }, 20'000);
 }
 

@@ -151,6 +151,7 @@ void Pipeline::boardLost(const QString& message, const QDateTime& when)
 void Pipeline::boardBack(const QDateTime& when, const QDateTime& since)
 {
     profile_.forgetPreviousValues();
+    each([](Sink& sink) { sink.boardAvailable(true); });
     emit resumed(when, since);
 }
 

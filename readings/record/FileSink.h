@@ -21,6 +21,8 @@ public:
     ~FileSink() override;
 
     [[nodiscard]] QString description() const override;
+    // Empty for standard output.
+    [[nodiscard]] const QString& path() const { return path_; }
     void take(const Reading& reading) override;
     void reopen() override;
 

@@ -46,6 +46,17 @@ std::optional<std::optional<double>> parseCelsius(QByteArrayView text)
     return std::optional<double>(value);
 }
 
+int decimalsWritten(QByteArrayView number)
+{
+    qsizetype mark = number.indexOf('.');
+    if (mark < 0)
+        mark = number.indexOf(',');
+    int digits = 0;
+    for (qsizetype at = mark + 1; mark >= 0 && at < number.size() && isDigit(number[at]); ++at)
+        ++digits;
+    return digits;
+}
+
 std::optional<int> parseSensor(QByteArrayView text)
 {
     text = trimmed(text);
@@ -76,6 +87,7 @@ Reading toReading(const LogRecord& record)
     reading.name = QString::fromUtf8(record.name);
     reading.text = QString::fromUtf8(record.reply);
     reading.celsius = record.celsius;
+    reading.decimals = record.decimals;
     reading.error = record.error;
     return reading;
 }
@@ -338,6 +350,7 @@ bool LogParser::parseCsv(QByteArrayView line, char separator, LogRecord& record)
             if (!parsed)
                 return false;
             record.celsius = *parsed;
+            record.decimals = decimalsWritten(field);
             celsius = true;
             break;
         }
@@ -423,6 +436,7 @@ bool LogParser::parseJson(QByteArrayView line, LogRecord& record, bool sensorGiv
                 if (!parsed)
                     return false;
                 record.celsius = *parsed;
+                record.decimals = decimalsWritten(value.text);
             }
         } else if (field == "reply" && isString) {
             const auto reply = text(jsonReply_);

@@ -23,6 +23,7 @@ struct LogRecord
     int sensor = 0;
     std::optional<double> celsius;
     std::optional<ReadError> error;
+    int decimals = 0;     // digits after the decimal mark of the value as written
     QByteArrayView reply; // UTF-8
     QByteArrayView name;  // UTF-8; empty when the log has none
     qint64 line = 0;      // from 1

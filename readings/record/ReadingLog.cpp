@@ -5,8 +5,6 @@
 #include "Text.h"
 
 #include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 #include <cerrno>
 #include <cstring>
@@ -22,6 +20,31 @@ namespace {
 QString isoTime(const QDateTime& time)
 {
     return time.toString(Qt::ISODateWithMs);
+}
+
+// A JSON string: quotes, backslashes and control characters escaped, the rest as UTF-8.
+QByteArray jsonString(const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    QByteArray out;
+    out.reserve(utf8.size() + 2);
+    out += '"';
+    for (const char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20) {
+            static constexpr char kHex[] = "0123456789abcdef";
+            out += "\\u00";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+    return out;
 }
 
 QByteArray csvField(const QString& text)
@@ -109,17 +132,18 @@ QByteArray formatReading(const Reading& reading, LogFormat format, bool withName
 
 QByteArray readingJson(const Reading& reading)
 {
-    QJsonObject json{
-        {QStringLiteral("time"), isoTime(reading.time)},
-        {QStringLiteral("round"), isoTime(reading.roundStart)},
-        {QStringLiteral("sensor"), reading.sensor},
-        {QStringLiteral("celsius"), reading.celsius ? QJsonValue(*reading.celsius) : QJsonValue()},
-        {QStringLiteral("reply"), reading.text}};
+    // Written by hand rather than through QJsonDocument: the value in the one form every output
+    // writes it (celsiusText), and the keys in the order a person reads them.
+    QByteArray json = "{\"time\":" + jsonString(isoTime(reading.time)) +
+                      ",\"round\":" + jsonString(isoTime(reading.roundStart)) +
+                      ",\"sensor\":" + QByteArray::number(reading.sensor) + ",\"celsius\":" +
+                      (reading.celsius ? celsiusText(*reading.celsius) : QByteArrayLiteral("null")) +
+                      ",\"reply\":" + jsonString(reading.text);
     if (!reading.name.isEmpty())
-        json.insert(QStringLiteral("name"), reading.name);
+        json += ",\"name\":" + jsonString(reading.name);
     if (reading.error)
-        json.insert(QStringLiteral("error"), readErrorName(*reading.error));
-    return QJsonDocument(json).toJson(QJsonDocument::Compact);
+        json += ",\"error\":" + jsonString(readErrorName(*reading.error));
+    return json + '}';
 }
 
 LogFile::LogFile(const QString& path, LogFormat format) : path_(path), format_(format)

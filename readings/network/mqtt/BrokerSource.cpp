@@ -110,6 +110,7 @@ void BrokerSource::connectClient()
     if (!board_.isEmpty()) {
         client->subscribe(Topics::readingsFilter(board_), kQos);
         client->subscribe(Topics::alarmsFilter(board_), kQos);
+        client->subscribe(Topics::limitsFilter(board_), kQos);
     }
     connect(client.get(), &MqttClient::connected, this, &BrokerSource::connected);
     connect(client.get(), &MqttClient::disconnected, this, &BrokerSource::disconnected);
@@ -240,6 +241,10 @@ void BrokerSource::onMessage(const QString& topic, const QByteArray& payload, bo
         if (parsed.board == board_)
             onAlarm(parsed.sensor, parsed.alarm, topic, payload);
         return;
+    case Topics::Kind::Limits:
+        if (parsed.board == board_)
+            onLimits(parsed.sensor, topic, payload);
+        return;
     case Topics::Kind::Malformed:
         if (parsed.board == board_)
             noteOnce(topic,
@@ -321,6 +326,18 @@ void BrokerSource::onDiscovery(const QString& board, int sensor, const QString& 
     names_[board].insert(sensor, name);
     if (board == board_)
         emit sensorNamed(sensor, name);
+}
+
+void BrokerSource::onLimits(int sensor, const QString& topic, const QByteArray& payload)
+{
+    SensorProfile limits;
+    if (payload.isEmpty())
+        return; // taken off the broker: what was known stays
+    if (!readLimitsJson(payload, limits)) {
+        noteOnce(topic, tr("A message on %1 is not a sensor's limits; it is left out.").arg(shown(topic)));
+        return;
+    }
+    emit limitsReceived(sensor, limits);
 }
 
 bool BrokerSource::isNew(int sensor, qint64 ms)

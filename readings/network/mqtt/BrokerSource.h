@@ -114,6 +114,8 @@ signals:
     // The followed board's service came or went; `when` is when the monitor heard it.
     void availabilityChanged(bool online, const QDateTime& when);
     void sensorNamed(int sensor, const QString& name);
+    // The limits the service watches a sensor of the followed board against (name left empty).
+    void limitsReceived(int sensor, const calimbra::SensorProfile& limits);
     // An alarm the service raised or cleared on a sensor of the followed board.
     void alarmChanged(const calimbra::AlarmEvent& event);
     // A message that is not what the service publishes, or beyond a bound, said once.
@@ -128,6 +130,7 @@ private:
     void onDiscovery(const QString& board, int sensor, const QString& topic, const QByteArray& payload);
     void onReading(int sensor, const QString& topic, const QByteArray& payload);
     void onAlarm(int sensor, AlarmKind kind, const QString& topic, const QByteArray& payload);
+    void onLimits(int sensor, const QString& topic, const QByteArray& payload);
     [[nodiscard]] bool isNew(int sensor, qint64 ms);
     void noteOnce(const QString& key, const QString& message);
     [[nodiscard]] QString nameOf(const QString& board, int sensor) const;

@@ -7,8 +7,8 @@
 #include "MqttUrl.h"
 #include "Outbox.h"
 #include "SamplingSession.h"
-#include "Topics.h"
 #include "Text.h"
+#include "Topics.h"
 
 using namespace std::chrono;
 
@@ -90,7 +90,7 @@ std::unique_ptr<Sink> make(const Settings& given, const OutputContext& context)
     client.clientId = QStringLiteral("calimbra-") + context.board;
     mqtt.board = context.board;
     mqtt.discovery = given.value(kDiscovery, true);
-    mqtt.discoveryPrefix = given.value(kDiscoveryPrefix, kDefaultDiscoveryPrefix);
+    mqtt.discoveryPrefix = given.value(kDiscoveryPrefix, QString(Topics::kDefaultDiscoveryPrefix));
     mqtt.version = context.version;
     // Unavailable in Home Assistant after three rounds missed, and the longest back-off on top.
     mqtt.expireAfter =

@@ -13,8 +13,6 @@ inline constexpr SettingKey<QString> kDiscoveryPrefix{"discovery_prefix"};
 inline constexpr SettingKey<QString> kOutbox{"outbox"};
 inline constexpr SettingKey<qint64> kOutboxLimit{"outbox_limit"};
 
-inline const QString kDefaultDiscoveryPrefix = QStringLiteral("homeassistant");
-
 // Readings to an MQTT broker through the outbox, with Home Assistant's discovery: its settings and
 // its sink.
 [[nodiscard]] const OutputKind& kind();

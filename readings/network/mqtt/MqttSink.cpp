@@ -112,6 +112,7 @@ void MqttSink::setSensorProfile(int sensor, const SensorProfile& profile)
         return;
     info.profile = profile;
     announced_.remove(sensor);
+    publishLimits(sensor);
     if (options_.discovery && client_->isConnected())
         announce(sensor);
 }
@@ -126,6 +127,8 @@ void MqttSink::take(const Reading& reading)
         info.profile.name = reading.name;
         announced_.remove(reading.sensor);
     }
+    if (!known)
+        publishLimits(reading.sensor);
     // Home Assistant shows the value to the digits it is measured to.
     if (reading.celsius && info.decimals != reading.decimals) {
         if (info.decimals.value_or(kAssumedDecimals) != reading.decimals)
@@ -193,6 +196,8 @@ void MqttSink::onConnected()
     publishDirect(Topics::status(options_.board), QByteArrayLiteral("online"), true);
     if (options_.discovery)
         announceAll();
+    for (const auto& entry : sensors_)
+        publishLimits(entry.first);
     // Announcing gave the announced sensors' alarms their states; the others' are told here.
     for (const auto& [key, raised] : alarms_) {
         if (!announced_.contains(key.first))
@@ -356,6 +361,13 @@ void MqttSink::alarmChanged(const AlarmEvent& event)
 {
     alarms_[{event.sensor, event.kind}] = event.raised;
     publishAlarm(event.sensor, event.kind);
+}
+
+void MqttSink::publishLimits(int sensor)
+{
+    const auto found = sensors_.find(sensor);
+    if (found != sensors_.end())
+        publishDirect(Topics::limits(options_.board, sensor), limitsJson(found->second.profile), true);
 }
 
 void MqttSink::publishAlarm(int sensor, AlarmKind kind)

@@ -29,6 +29,7 @@ class Outbox;
 //                                     and on a clean stop
 //   calimbra/B/sensor/N               the reading as a JSON Lines log holds it (readingJson()),
 //                                     retained
+//   calimbra/B/sensor/N/limits        the sensor's limits as data (limitsJson()), retained
 //   calimbra/B/sensor/N/alarm/KIND    "ON" / "OFF", retained (KIND high, low, lost), from the moment
 //                                     the alarm is announced
 //   PREFIX/sensor/calimbra_B_sN/config, PREFIX/binary_sensor/calimbra_B_sN_KIND/config
@@ -110,6 +111,7 @@ private:
     void announceAll();
     void publishDirect(const QString& topic, const QByteArray& payload, bool retain);
     void publishAlarm(int sensor, AlarmKind kind);
+    void publishLimits(int sensor);
     void noteOutbox();
     [[nodiscard]] bool drained() const;
     void finishStop();

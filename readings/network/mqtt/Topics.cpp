@@ -5,7 +5,13 @@
 #include "Error.h"
 #include "Text.h"
 
+#include "Celsius.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QStringList>
+
+#include <cmath>
 
 namespace calimbra {
 namespace {
@@ -29,6 +35,46 @@ bool isControl(QChar c)
 }
 
 } // namespace
+
+QByteArray limitsJson(const SensorProfile& profile)
+{
+    QByteArray json = "{";
+    const auto add = [&json](const char* key, double value) {
+        if (json.size() > 1)
+            json += ',';
+        json += '"';
+        json += key;
+        json += "\":";
+        json += celsiusText(value);
+    };
+    if (profile.low)
+        add("low", *profile.low);
+    if (profile.high)
+        add("high", *profile.high);
+    add("hysteresis", profile.hysteresis);
+    add("for", static_cast<double>(profile.delay.count()) / 1000);
+    add("lost_after", profile.lostAfter);
+    return json + '}';
+}
+
+bool readLimitsJson(const QByteArray& json, SensorProfile& profile)
+{
+    const QJsonDocument document = QJsonDocument::fromJson(json);
+    if (!document.isObject())
+        return false;
+    const QJsonObject limits = document.object();
+    const auto number = [&limits](const char* key) -> std::optional<double> {
+        const QJsonValue value = limits.value(QLatin1String(key));
+        return value.isDouble() && std::isfinite(value.toDouble()) ? std::optional(value.toDouble())
+                                                                   : std::nullopt;
+    };
+    profile.low = number("low");
+    profile.high = number("high");
+    profile.hysteresis = number("hysteresis").value_or(SensorProfile::kDefaultHysteresis);
+    profile.delay = std::chrono::milliseconds{qRound64(number("for").value_or(0) * 1000)};
+    profile.lostAfter = static_cast<int>(number("lost_after").value_or(SensorProfile::kDefaultLostAfter));
+    return true;
+}
 
 std::optional<QString> discoveryPrefixProblem(const QString& prefix)
 {
@@ -68,6 +114,11 @@ QString Topics::reading(const QString& board, int sensor)
 QString Topics::alarm(const QString& board, int sensor, AlarmKind kind)
 {
     return reading(board, sensor) + QStringLiteral("/alarm/") + alarmKindName(kind);
+}
+
+QString Topics::limits(const QString& board, int sensor)
+{
+    return reading(board, sensor) + QStringLiteral("/limits");
 }
 
 QString Topics::sensorId(const QString& board, int sensor)
@@ -115,6 +166,11 @@ QString Topics::alarmsFilter(const QString& board)
     return QStringLiteral("calimbra/%1/sensor/+/alarm/+").arg(board);
 }
 
+QString Topics::limitsFilter(const QString& board)
+{
+    return QStringLiteral("calimbra/%1/sensor/+/limits").arg(board);
+}
+
 Topics::Parsed Topics::parse(const QString& topic) const
 {
     // Discovery first: a prefix may itself begin with "calimbra/".
@@ -136,15 +192,16 @@ Topics::Parsed Topics::parse(const QString& topic) const
         return {};
     const bool readingShape = levels.size() == 4;
     const bool alarmShape = levels.size() == 6 && levels.at(4) == QLatin1String("alarm");
-    if (!readingShape && !alarmShape)
+    const bool limitsShape = levels.size() == 5 && levels.at(4) == QLatin1String("limits");
+    if (!readingShape && !alarmShape && !limitsShape)
         return {};
     parsed.kind = Kind::Malformed;
     const std::optional<int> sensor = sensorNumber(levels.at(3));
     if (!sensor)
         return parsed;
     parsed.sensor = *sensor;
-    if (readingShape) {
-        parsed.kind = Kind::Reading;
+    if (readingShape || limitsShape) {
+        parsed.kind = readingShape ? Kind::Reading : Kind::Limits;
         return parsed;
     }
     const std::optional<AlarmKind> kind = alarmKindFromName(levels.at(5));

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Alarm.h"
+#include "Profile.h"
 
 #include <QCoreApplication>
 #include <QLatin1String>
@@ -17,6 +18,7 @@ namespace calimbra {
 //   calimbra/B/status                                the service's "online" / "offline"
 //   calimbra/B/sensor/N                              its readings
 //   calimbra/B/sensor/N/alarm/KIND                   its alarms' "ON" / "OFF"
+//   calimbra/B/sensor/N/limits                       its alarms' limits, as limitsJson() writes them
 //   PREFIX/sensor/calimbra_B_sN/config               a sensor's Home Assistant discovery
 //   PREFIX/binary_sensor/calimbra_B_sN_KIND/config   an alarm's
 //   PREFIX/status                                    Home Assistant's own "online" / "offline"
@@ -36,6 +38,7 @@ public:
         Status,
         Reading,
         Alarm,
+        Limits,
         SensorConfig,
         AlarmConfig,
         HomeAssistantStatus,
@@ -60,6 +63,7 @@ public:
     [[nodiscard]] static QString status(const QString& board);
     [[nodiscard]] static QString reading(const QString& board, int sensor);
     [[nodiscard]] static QString alarm(const QString& board, int sensor, AlarmKind kind);
+    [[nodiscard]] static QString limits(const QString& board, int sensor);
     // Home Assistant's ids of a sensor's entity and of an alarm's: calimbra_B_sN, calimbra_B_sN_KIND.
     [[nodiscard]] static QString sensorId(const QString& board, int sensor);
     [[nodiscard]] static QString alarmId(const QString& board, int sensor, AlarmKind kind);
@@ -73,6 +77,7 @@ public:
     [[nodiscard]] QString sensorConfigFilter() const;
     [[nodiscard]] static QString readingsFilter(const QString& board);
     [[nodiscard]] static QString alarmsFilter(const QString& board);
+    [[nodiscard]] static QString limitsFilter(const QString& board);
 
     // Which of the topics above this is, and of which board, sensor and alarm.
     [[nodiscard]] Parsed parse(const QString& topic) const;
@@ -82,6 +87,12 @@ private:
 
     QString prefix_;
 };
+
+// A sensor's limits as data, for whoever watches the board (the monitor draws them): {"low": 5,
+// "high": 30, "hysteresis": 0.5, "for": 60, "lost_after": 3}, a limit left out when there is none.
+[[nodiscard]] QByteArray limitsJson(const SensorProfile& profile);
+// Those of a message, into `profile` (its other fields kept); false when the message is not one.
+[[nodiscard]] bool readLimitsJson(const QByteArray& json, SensorProfile& profile);
 
 // Nothing for a Home Assistant discovery prefix that can be used; otherwise what is wrong with it
 // and what a prefix takes: one or more topic levels without '+', '#', NUL or control characters,
