@@ -14,6 +14,7 @@
 
 namespace calimbra {
 
+class Error;
 class MqttLink;
 class Outbox;
 
@@ -95,6 +96,10 @@ private:
     void announceAll();
     void publishDirect(const QString& topic, const QByteArray& payload, bool retain);
     void noteOutbox();
+    bool sayOutboxNotices();
+    // Said once while it lasts, and once when an add works again.
+    void outboxFailed(const Error& error);
+    void outboxWorks();
 
     Options options_;
     std::unique_ptr<Outbox> outbox_;
