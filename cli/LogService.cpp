@@ -101,6 +101,8 @@ void LogService::start()
         say(tr("The alarms active when the service last stopped are not known: %1").arg(error.message()));
     }
     makeOutputs();
+    for (const auto& sink : sinks_)
+        sink->start();
     if (options_.count() > 0) {
         // A run with an end must end, even with the board away: cron must never stack them up.
         const milliseconds bound = options_.interval() * options_.count() + SamplingSession::kLongestRetry +

@@ -85,6 +85,8 @@ private slots:
     void hookEnvironment();
     void hookSays_data();
     void hookSays();
+    void hookRunsEveryAlarmInTurn();
+    void hookQueueOverflowIsSaid();
 };
 
 void AlarmsTest::alarms_data()
@@ -268,7 +270,9 @@ void AlarmsTest::hookEnvironment()
     cleared.celsius.reset();
     hook.run(raised);
     hook.run(cleared);
-    QCOMPARE(hook.runningCount(), 2);
+    // One sensor's commands run one after another.
+    QCOMPARE(hook.runningCount(), 1);
+    QCOMPARE(hook.waitingCount(), 1);
     QVERIFY(idle.wait(20000));
     QCOMPARE(said.count(), 0);
 
@@ -336,6 +340,90 @@ void AlarmsTest::hookSays()
         QVERIFY(child > 0);
         QTRY_VERIFY_WITH_TIMEOUT(processGone(child), 5000);
     }
+}
+
+void AlarmsTest::hookRunsEveryAlarmInTurn()
+{
+    // Nine sensors pulled at once raise nine alarms in one round, and clear them in the next: more
+    // than may run at once, so some wait their turn; none is skipped.
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QString script = folder.filePath(QStringLiteral("hook"));
+    const QString out = folder.filePath(QStringLiteral("ran"));
+    QVERIFY(writeScript(script, "echo \"start $CALIMBRA_SENSOR $CALIMBRA_STATE\" >> \"$1\"\n"
+                                "sleep 0.2\n"
+                                "echo \"end $CALIMBRA_SENSOR $CALIMBRA_STATE\" >> \"$1\"\n"));
+    AlarmHook hook(QStringLiteral("\"%1\" \"%2\"").arg(script, out), QStringLiteral("b"));
+    QSignalSpy idle(&hook, &AlarmHook::idle);
+    QSignalSpy said(&hook, &AlarmHook::said);
+    AlarmEvent event;
+    event.kind = AlarmKind::Lost;
+    for (const bool raised : {true, false}) {
+        for (int sensor = 1; sensor <= 9; ++sensor) {
+            event.sensor = sensor;
+            event.raised = raised;
+            hook.run(event);
+        }
+    }
+    QCOMPARE(hook.runningCount(), AlarmHook::kMaxRunning);
+    QVERIFY(idle.wait(60000));
+    QCOMPARE(said.count(), 0);
+
+    QFile file(out);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 36);
+    // Never more at once than the limit; each sensor's raise done before its clear begins.
+    int running = 0;
+    QMap<int, QStringList> bySensor;
+    for (const QString& line : lines) {
+        const QStringList words = line.split(u' ');
+        running += words[0] == u"start" ? 1 : -1;
+        QVERIFY2(running <= AlarmHook::kMaxRunning, qPrintable(lines.join(u'|')));
+        bySensor[words[1].toInt()] << words[0] + u' ' + words[2];
+    }
+    QCOMPARE(bySensor.size(), 9);
+    for (const QStringList& steps : std::as_const(bySensor))
+        QCOMPARE(steps, (QStringList{QStringLiteral("start raised"), QStringLiteral("end raised"),
+                                     QStringLiteral("start cleared"), QStringLiteral("end cleared")}));
+}
+
+void AlarmsTest::hookQueueOverflowIsSaid()
+{
+    // Commands that do not end fill the queue: beyond it an alarm's command is dropped, said when it
+    // begins and what it cost once there is room again; then every alarm runs again.
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QString script = folder.filePath(QStringLiteral("hook"));
+    const QString release = folder.filePath(QStringLiteral("release"));
+    QVERIFY(writeScript(script, "while [ ! -e \"$1\" ]; do sleep 0.05; done\n"));
+    AlarmHook hook(QStringLiteral("\"%1\" \"%2\"").arg(script, release), QStringLiteral("b"));
+    QSignalSpy idle(&hook, &AlarmHook::idle);
+    QSignalSpy said(&hook, &AlarmHook::said);
+    AlarmEvent event;
+    event.kind = AlarmKind::High;
+    event.raised = true;
+    const int fitting = AlarmHook::kMaxRunning + AlarmHook::kMaxWaiting;
+    for (int n = 1; n <= fitting + 3; ++n) {
+        event.sensor = n;
+        hook.run(event);
+    }
+    QCOMPARE(hook.runningCount(), AlarmHook::kMaxRunning);
+    QCOMPARE(hook.waitingCount(), AlarmHook::kMaxWaiting);
+    QCOMPARE(said.count(), 1);
+    const QString first = said.first().first().toString();
+    QVERIFY2(first.contains(QStringLiteral("sensor %1, high raised").arg(fitting + 1)) &&
+                 first.contains(QStringLiteral("256")),
+             qPrintable(first));
+
+    QFile released(release);
+    QVERIFY(released.open(QIODevice::WriteOnly));
+    QVERIFY(idle.wait(120000));
+    QCOMPARE(said.count(), 2);
+    const QString last = said.last().first().toString();
+    QVERIFY2(last.contains(QStringLiteral("3 alarms")) &&
+                 last.contains(QStringLiteral("sensor %1, high raised").arg(fitting + 3)),
+             qPrintable(last));
 }
 
 QTEST_GUILESS_MAIN(AlarmsTest)

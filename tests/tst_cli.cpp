@@ -6,9 +6,14 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace calimbra;
 
@@ -49,6 +54,8 @@ private slots:
     void noiseBetweenRoundsDoesNotDeafenTheLog();
     void aFullFileIsNeverLeftWithATornLine();
     void readerGoingAwayEndsTheLogAndFreesThePort();
+    void aFifoReaderGoingAwayEndsTheLogAndFreesThePort();
+    void aFifoReaderThatStallsDoesNotFreezeTheLog();
     void standardOutputFailuresAreReported_data();
     void standardOutputFailuresAreReported();
     void aCountedLogEndsWithoutItsBoard();
@@ -268,6 +275,69 @@ void CliTest::readerGoingAwayEndsTheLogAndFreesThePort()
     const QString lockName = QStringLiteral("LCK..") + board.path().mid(5).replace(u'/', u'_');
     QVERIFY(!QFile::exists(QStringLiteral("/var/lock/") + lockName));
     QVERIFY(!QFile::exists(QStringLiteral("/run/lock/") + lockName));
+}
+
+void CliTest::aFifoReaderGoingAwayEndsTheLogAndFreesThePort()
+{
+    BoardProcess board({"--sensors", "2"});
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("log.fifo"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    // The reader: there before the logger, gone after its first 100 bytes, as `head -c 100` would.
+    const int reader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    QVERIFY(reader >= 0);
+    auto closeReader = qScopeGuard([reader] { ::close(reader); });
+    QProcess logger;
+    logger.start(QStringLiteral(CALIMBRA_CLI),
+                 {"--port", board.path(), "log", "--interval", "0.2", "--output", fifo});
+    QVERIFY(logger.waitForStarted());
+    qsizetype got = 0;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            char bytes[100];
+            const ssize_t read = ::read(reader, bytes, sizeof bytes - static_cast<size_t>(got));
+            got += std::max<ssize_t>(read, 0);
+            return got >= 100;
+        }(),
+        10000);
+    closeReader.dismiss();
+    ::close(reader);
+
+    QVERIFY(logger.waitForFinished(20000));
+    QCOMPARE(logger.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(logger.exitCode(), 4);
+    const QString said = QString::fromLocal8Bit(logger.readAllStandardError());
+    // Ended by its reader leaving, not by an output that could not be opened or written.
+    QVERIFY2(!said.contains(QLatin1String("Could not")), qPrintable(said));
+    const QString lockName = QStringLiteral("LCK..") + board.path().mid(5).replace(u'/', u'_');
+    QVERIFY(!QFile::exists(QStringLiteral("/var/lock/") + lockName));
+    QVERIFY(!QFile::exists(QStringLiteral("/run/lock/") + lockName));
+}
+
+void CliTest::aFifoReaderThatStallsDoesNotFreezeTheLog()
+{
+    // A reader that keeps the FIFO open and reads nothing: once its pipe is full the lines wait
+    // (said once), and the log still answers a stop at once.
+    BoardProcess board({"--sensors", "9"});
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("log.fifo"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const int reader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    QVERIFY(reader >= 0);
+    const auto closeReader = qScopeGuard([reader] { ::close(reader); });
+    QVERIFY(::fcntl(reader, F_SETPIPE_SZ, 4096) >= 4096); // the smallest pipe: full within a second
+    QProcess logger;
+    logger.start(QStringLiteral(CALIMBRA_CLI),
+                 {"--port", board.path(), "log", "--interval", "0.1", "--output", fifo});
+    QVERIFY(logger.waitForStarted());
+    QString said;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (said += QString::fromLocal8Bit(logger.readAllStandardError())).contains(QLatin1String("kept")),
+        20000);
+    logger.terminate();
+    QVERIFY(logger.waitForFinished(10000));
+    QCOMPARE(logger.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(logger.exitCode(), 0);
 }
 
 void CliTest::standardOutputFailuresAreReported_data()

@@ -154,9 +154,10 @@ MqttSink::Options optionsFor(bool discovery)
 struct Rig
 {
     explicit Rig(bool discovery = false) : Rig(optionsFor(discovery)) {}
-    explicit Rig(const MqttSink::Options& options)
+    // The outbox in `folder`, or in a folder of its own.
+    explicit Rig(const MqttSink::Options& options, const QString& folder = {})
     {
-        auto outboxHere = std::make_unique<TestOutbox>(dir.path(), kRoomy);
+        auto outboxHere = std::make_unique<TestOutbox>(folder.isEmpty() ? dir.path() : folder, kRoomy);
         auto linkHere = std::make_unique<FakeMqttLink>(options.board);
         outbox = outboxHere.get();
         link = linkHere.get();
@@ -366,6 +367,7 @@ private slots:
     void theLongestMessagesAreWithinWhatTheMonitorTakes();
     void atMostAWindowInFlight();
     void anOutboxThatCannotKeepStillPublishesEachReadingOnce();
+    void anOutboxFoundDamagedIsSaidAndPublishingGoesOn();
 };
 
 void MqttSinkTest::deliveries_data()
@@ -966,6 +968,52 @@ void MqttSinkTest::anOutboxThatCannotKeepStillPublishesEachReadingOnce()
     QCOMPARE(readings.size(), rig.taken);
     QCOMPARE(readings.last(), QStringLiteral("s3 60 @%1").arg(rig.taken));
     QCOMPARE(readings[readings.size() - 2], QStringLiteral("s2 50 @%1").arg(rig.taken - 1));
+}
+
+void MqttSinkTest::anOutboxFoundDamagedIsSaidAndPublishingGoesOn()
+{
+    // A day's backlog, damaged in the middle while the service runs: found as the backlog goes out,
+    // from an acknowledgement's slot. Said once, the outbox starts afresh, and new readings go on.
+    constexpr int kHeld = 20'000;
+    QTemporaryDir fast(QStringLiteral("/dev/shm/tst_mqttsink-XXXXXX"));
+    QTemporaryDir slow;
+    const QString folder = fast.isValid() ? fast.path() : slow.path();
+    {
+        Outbox filling(folder, kRoomy);
+        Reading reading;
+        reading.sensor = 1;
+        for (int n = 1; n <= kHeld; ++n) {
+            reading.time = kStart.addSecs(n);
+            reading.celsius = n;
+            filling.add(reading);
+        }
+    }
+    Rig rig(optionsFor(false), folder);
+    QSignalSpy failing(rig.sink.get(), &Sink::failing);
+    {
+        QFile damage(folder + QStringLiteral("/outbox.db"));
+        QVERIFY(damage.open(QIODevice::ReadWrite));
+        QVERIFY(damage.seek(damage.size() / 2 / 1024 * 1024));
+        QCOMPARE(damage.write(QByteArray(8 * 1024, '\xA5')), 8 * 1024);
+    }
+    rig.link->bringUp();
+    Rig::settle();
+    for (int round = 0; round < kHeld && rig.link->outstanding() > 0; ++round) {
+        rig.link->acknowledge();
+        Rig::settle();
+    }
+    QCOMPARE(rig.said, QStringList{"failing"});
+    const QString message = failing.first().first().toString();
+    QVERIFY2(message.contains(QStringLiteral("damaged")) && message.contains(QStringLiteral(".damaged-")),
+             qPrintable(message));
+    QCOMPARE(rig.sink->waiting(), 0);
+
+    rig.take(2, 21.5);
+    rig.link->acknowledge();
+    Rig::settle();
+    QCOMPARE(rig.link->log.last(), QStringLiteral("s2 21.5 @1"));
+    QCOMPARE(rig.sink->waiting(), 0);
+    QCOMPARE(rig.said, QStringList{"failing"});
 }
 
 QTEST_GUILESS_MAIN(MqttSinkTest)

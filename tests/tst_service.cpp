@@ -2,10 +2,12 @@
 #include "support/BoardProcess.h"
 #include "support/MosquittoBroker.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -110,6 +112,7 @@ private slots:
     void announcesItselfAndPublishesTheBoardsValues();
     void nothingIsLostWhileTheBrokerIsAway();
     void aBacklogSurvivesARestartOfTheService();
+    void aDamagedOutboxIsMovedAsideAndTheLogGoesOn();
 };
 
 void ServiceTest::announcesItselfAndPublishesTheBoardsValues()
@@ -203,6 +206,35 @@ void ServiceTest::aBacklogSurvivesARestartOfTheService()
     QTRY_VERIFY2_WITH_TIMEOUT(arrivedInOrder(backlog, delivered(subscriber), &missing), qPrintable(missing),
                               30000);
     QCOMPARE(second.stop(), 0);
+}
+
+void ServiceTest::aDamagedOutboxIsMovedAsideAndTheLogGoesOn()
+{
+    // Under Restart=on-failure a damaged outbox that stopped the service would be a loop that records
+    // nothing: it is moved aside, said, and every output goes on.
+    MosquittoBroker broker;
+    BoardProcess board({"--sensors", "2"});
+    QTemporaryDir folder;
+    const QString state = folder.filePath(QStringLiteral("state"));
+    QVERIFY(QDir().mkpath(state));
+    QByteArray random(64 * 1024, Qt::Uninitialized);
+    QRandomGenerator(3).fillRange(reinterpret_cast<quint32*>(random.data()), random.size() / 4);
+    QFile damaged(state + QStringLiteral("/outbox.db"));
+    QVERIFY(damaged.open(QIODevice::WriteOnly));
+    QCOMPARE(damaged.write(random), random.size());
+    damaged.close();
+
+    QProcess service;
+    service.start(QStringLiteral(CALIMBRA_CLI),
+                  {"--port", board.path(), "log", "--interval", "0.2", "--count", "3", "--board", "t1",
+                   "--mqtt", QStringLiteral("mqtt://127.0.0.1:%1").arg(broker.port()), "--outbox", state,
+                   "--output", folder.filePath(QStringLiteral("taken.csv"))});
+    QVERIFY(service.waitForFinished(30000));
+    const QString said = QString::fromLocal8Bit(service.readAllStandardError());
+    QCOMPARE(service.exitCode(), 0);
+    QCOMPARE(taken(folder.path()).size(), 6);
+    QCOMPARE(said.count(QStringLiteral("was damaged")), 1);
+    QCOMPARE(QDir(state).entryList({QStringLiteral("outbox.db.damaged-*")}, QDir::Files).size(), 1);
 }
 
 QTEST_GUILESS_MAIN(ServiceTest)

@@ -172,6 +172,33 @@ void SessionTest::rounds_data()
     QTest::newRow("the board stops answering: the last round's sensors, no reply")
         << countGoesSilent << QList<int>{} << 10000 << LineEvents{} << 16000
         << "R0 s1=21.5 s2=22 s3=23.25 E3 R10000 T s1=no_reply s2=no_reply s3=no_reply E0 R13000 E0";
+
+    // 256 KiB of "T" over 4 s: a run of them is no reply, so the requests keep to the board's pace
+    // and every value after the flood answers the request just made (its value is the second the
+    // request was made), not one asked for during the flood.
+    BoardScript oneAtATime = healthy;
+    oneAtATime.delay = 750;
+    oneAtATime.oneAtATime = true;
+    oneAtATime.stamped = true;
+    oneAtATime.quietGap = 25;
+    LineEvents flood;
+    for (int ms = 4000; ms < 8000; ms += 16)
+        flood << LineEvent{ms, LineEvent::Noise, QByteArray(1024, 'T')};
+    QTest::newRow("a flood of T, then healthy replies: fresh values again within a round")
+        << oneAtATime << QList<int>{1, 2, 3} << 1000 << flood << 14100
+        << "R0 s1=0 s2=0.78 s3=1.55 E3 R2325 s1=2.33 s2=3.1 s3=garbled E3 R4762 s1=garbled s2=garbled "
+           "s3=garbled E3 R7066 s1=garbled s2=7.83 s3=8.61 E3 R9384 s1=9.38 s2=10.16 s3=10.93 E3 "
+           "R11709 s1=11.71 s2=12.48 s3=13.26 E3 R14034";
+
+    // The port stops taking bytes from the line once its buffer is full, and only a read starts it
+    // again: a request sent meanwhile (here, after a time-out) must not leave it deaf for good.
+    BoardScript silentOne = healthy;
+    silentOne.replies.remove(1);
+    silentOne.quietGap = 25;
+    QTest::newRow("a full port when a time-out asks the next sensor: that sensor is heard")
+        << silentOne << QList<int>{1, 2} << 10000
+        << LineEvents{{1990, LineEvent::Noise, QByteArray(FakeBoardLink::kBufferLimit + 1024, 'x')}} << 15000
+        << "R0 s1=timeout s2=22 E1 R10000 s1=timeout s2=22 E1";
 }
 
 void SessionTest::rounds()

@@ -51,6 +51,9 @@ void BoardConversation::send(std::optional<Awaiting> awaiting, const QByteArray&
 {
     assert(!isBusy());
     try {
+        // Read out, not only cleared by the request: a port whose buffer filled stops taking bytes
+        // from the line until it is read from, and a clear alone would leave it deaf for good.
+        drain([](const QByteArray&, bool) {});
         sendRequest(port_,
                     ledCommand                    ? RequestKind::LedCommand
                     : awaiting == Awaiting::Count ? RequestKind::Information
@@ -70,24 +73,49 @@ void BoardConversation::send(std::optional<Awaiting> awaiting, const QByteArray&
     deadline_->start(timeout_);
 }
 
+template <typename Take>
+void BoardConversation::drain(Take&& take)
+{
+    ReplySplitter splitter;
+    std::array<char, 4096> chunk{};
+    for (qint64 waiting = port_.InputCount(); waiting > 0; waiting = port_.InputCount()) {
+        const qint64 read = port_.Read(std::span<char>(
+            chunk.data(),
+            static_cast<std::size_t>(std::min<qint64>(waiting, static_cast<qint64>(chunk.size())))));
+        if (read <= 0)
+            break;
+        splitter.feed(QByteArrayView(chunk.data(), read), take);
+    }
+    splitter.finish(take);
+}
+
 void BoardConversation::onArrived()
 {
     // Everything waiting is read now, awaited or not: bytes left in the port would fill its buffer
-    // until it stopped reading the line at all.
-    QByteArray reply;
-    bool cut = false;
-    try {
-        std::array<char, 4096> chunk{};
-        for (qint64 waiting = port_.InputCount(); waiting > 0; waiting = port_.InputCount()) {
-            const qint64 read = port_.Read(std::span<char>(
-                chunk.data(),
-                static_cast<std::size_t>(std::min<qint64>(waiting, static_cast<qint64>(chunk.size())))));
-            if (read <= 0)
-                break;
-            const qsizetype room = kLongestReply - reply.size();
-            reply.append(chunk.data(), std::min<qsizetype>(room, read));
-            cut = cut || read > room;
+    // until it stopped reading the line at all. The pieces are judged as they are read, so that a
+    // reply is found wherever it is in a burst of any size; what they lead to is said once all is read.
+    std::optional<CountAnswer> count;
+    std::optional<TemperatureAnswer> temperature;
+    QStringList late;
+    const auto judge = [&](const QByteArray& reply, bool cut) {
+        if (!awaiting_ || count || temperature)
+            return;
+        if (*awaiting_ == Awaiting::Count) {
+            count = judgeCount(reply); // noise, or a late temperature reply: the wait goes on
+            return;
         }
+        if (!isTemperatureReply(reply))
+            return;
+        if (const auto named = namedSensor(reply); named != sensor_) {
+            // Said to the session, which says only the first: a few are plenty.
+            if (late.size() < 4)
+                late << judgeTemperature(*named, reply).text;
+            return;
+        }
+        temperature = judgeTemperature(sensor_, reply, cut);
+    };
+    try {
+        drain(judge);
     } catch (const Error& error) {
         if (!awaiting_)
             return;
@@ -95,34 +123,14 @@ void BoardConversation::onArrived()
         emit failed(ConversationFailure::LineLost, error.message());
         return;
     }
-    if (awaiting_ && !reply.isEmpty())
-        judge(reply, cut);
-}
-
-void BoardConversation::judge(const QByteArray& bytes, bool cut)
-{
-    if (*awaiting_ == Awaiting::Count) {
-        for (const QByteArray& reply : splitReplies(bytes)) {
-            if (const auto answer = judgeCount(reply)) {
-                finish();
-                emit countReceived(*answer);
-                return;
-            }
-        }
-        return; // noise, or a late temperature reply: the wait goes on
-    }
-    const QList<QByteArray> replies = splitReplies(bytes);
-    for (qsizetype i = 0; i < replies.size(); ++i) {
-        const QByteArray& reply = replies[i];
-        if (!isTemperatureReply(reply))
-            continue;
-        if (const auto named = namedSensor(reply); named && *named != sensor_) {
-            emit lateReplyDropped(sensor_, judgeTemperature(*named, reply).text);
-            continue;
-        }
+    for (const QString& reply : std::as_const(late))
+        emit lateReplyDropped(sensor_, reply);
+    if (count) {
         finish();
-        emit temperatureReceived(judgeTemperature(sensor_, reply, cut && i == replies.size() - 1));
-        return;
+        emit countReceived(*count);
+    } else if (temperature) {
+        finish();
+        emit temperatureReceived(*temperature);
     }
 }
 

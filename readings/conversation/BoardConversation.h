@@ -60,7 +60,9 @@ private:
 
     void send(std::optional<Awaiting> awaiting, const QByteArray& request, bool ledCommand);
     void onArrived();
-    void judge(const QByteArray& reply, bool cut);
+    // Reads all the port holds, handing `take` each piece as splitReplies would cut it.
+    template <typename Take>
+    void drain(Take&& take);
     void onLineFailed(const QString& message);
     void onTimeout();
     void finish();

@@ -15,12 +15,21 @@ bool isDigit(char c)
 
 } // namespace
 
+bool beginsReply(QByteArrayView bytes)
+{
+    const bool temperature = bytes.size() > 1 && bytes[0] == board::kTemperatureMarker && isDigit(bytes[1]);
+    const bool count = bytes.size() > qsizetype{board::kDegreeSignAt} &&
+                       bytes[board::kSensorCountMarkerAt] == board::kSensorCountMarker &&
+                       static_cast<unsigned char>(bytes[board::kDegreeSignAt]) == board::kDegreeSign;
+    return temperature || count;
+}
+
 QList<QByteArray> splitReplies(QByteArrayView bytes)
 {
     QList<QByteArray> replies;
     qsizetype start = 0;
-    for (qsizetype at = 1; at + 1 < bytes.size(); ++at) {
-        if (bytes[at] == board::kTemperatureMarker && isDigit(bytes[at + 1])) {
+    for (qsizetype at = 1; at < bytes.size(); ++at) {
+        if (beginsReply(bytes.sliced(at))) {
             replies << bytes.sliced(start, at - start).toByteArray();
             start = at;
         }
@@ -32,7 +41,7 @@ QList<QByteArray> splitReplies(QByteArrayView bytes)
 
 bool isTemperatureReply(QByteArrayView reply)
 {
-    return !reply.isEmpty() && reply.front() == board::kTemperatureMarker;
+    return reply.size() > 1 && reply.front() == board::kTemperatureMarker && isDigit(reply[1]);
 }
 
 std::optional<int> namedSensor(QByteArrayView reply)

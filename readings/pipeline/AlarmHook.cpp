@@ -8,6 +8,7 @@
 #include <QProcessEnvironment>
 #include <QTimer>
 
+#include <algorithm>
 #include <csignal>
 #include <unistd.h>
 
@@ -31,7 +32,8 @@ AlarmHook::AlarmHook(const QString& command, const QString& board, QObject* pare
 
 AlarmHook::~AlarmHook()
 {
-    for (QProcess* process : std::as_const(running_)) {
+    for (const Running& running : std::as_const(running_)) {
+        QProcess* process = running.process;
         disconnect(process, nullptr, this, nullptr);
         if (process->processId() > 0)
             ::kill(-static_cast<pid_t>(process->processId()), SIGKILL);
@@ -41,19 +43,59 @@ AlarmHook::~AlarmHook()
     }
 }
 
+QString AlarmHook::label(const AlarmEvent& event) const
+{
+    return tr("sensor %1, %2 %3")
+        .arg(event.sensor)
+        .arg(alarmKindName(event.kind), event.raised ? QStringLiteral("raised") : QStringLiteral("cleared"));
+}
+
 void AlarmHook::run(const AlarmEvent& event)
 {
-    const QString label = tr("sensor %1, %2 %3")
-                              .arg(event.sensor)
-                              .arg(alarmKindName(event.kind),
-                                   event.raised ? QStringLiteral("raised") : QStringLiteral("cleared"));
-    if (running_.size() >= kMaxRunning) {
-        emit said(tr("The alarm command %1 (%2) was not run: %3 of them are still running.")
-                      .arg(program_, label)
-                      .arg(running_.size()));
+    if (static_cast<int>(waiting_.size()) >= kMaxWaiting) {
+        // Commands that hang for their whole time limit, or a storm of alarms: said when it begins,
+        // and what it cost once there is room again.
+        if (dropped_++ == 0)
+            emit said(tr("The alarm command %1 (%2) was not run: %3 commands are waiting their turn "
+                         "already. Alarm commands are dropped until there is room again.")
+                          .arg(program_, label(event))
+                          .arg(waiting_.size()));
+        lastDropped_ = label(event);
         return;
     }
+    waiting_.push_back(event);
+    startWaiting();
+}
 
+void AlarmHook::startWaiting()
+{
+    while (running_.size() < kMaxRunning) {
+        // The first in the queue whose sensor has no command running: those of a busy sensor keep
+        // their places, and the others pass them.
+        const auto next = std::find_if(waiting_.begin(), waiting_.end(), [this](const AlarmEvent& event) {
+            return std::none_of(running_.cbegin(), running_.cend(),
+                                [&event](const Running& running) { return running.sensor == event.sensor; });
+        });
+        if (next == waiting_.end())
+            return;
+        const AlarmEvent event = *next;
+        waiting_.erase(next);
+        if (dropped_ > 0) {
+            // Room again: the end of the drops, said with what they cost.
+            if (dropped_ > 1)
+                emit said(tr("The alarm command %1 was not run for %2 alarms while its queue was full (the "
+                             "last: %3); it runs again for every alarm.")
+                              .arg(program_)
+                              .arg(dropped_)
+                              .arg(lastDropped_));
+            dropped_ = 0;
+        }
+        start(event);
+    }
+}
+
+void AlarmHook::start(const AlarmEvent& event)
+{
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("CALIMBRA_BOARD"), board_);
     environment.insert(QStringLiteral("CALIMBRA_SENSOR"), QString::number(event.sensor));
@@ -67,7 +109,7 @@ void AlarmHook::run(const AlarmEvent& event)
     environment.insert(QStringLiteral("CALIMBRA_TIME"), event.time.toString(Qt::ISODateWithMs));
 
     auto* process = new QProcess(this);
-    process->setProperty(kLabelProperty, label);
+    process->setProperty(kLabelProperty, label(event));
     process->setProgram(program_);
     process->setArguments(arguments_);
     process->setProcessEnvironment(environment);
@@ -109,20 +151,22 @@ void AlarmHook::run(const AlarmEvent& event)
                       .arg(program_, process->property(kLabelProperty).toString(), process->errorString()));
     });
 
-    running_ << process;
+    running_ << Running{process, event.sensor};
     process->start();
-    if (running_.contains(process))
+    if (std::any_of(running_.cbegin(), running_.cend(),
+                    [process](const Running& running) { return running.process == process; }))
         limit->start(timeLimit_);
 }
 
 void AlarmHook::ended(QProcess* process, const QString& message)
 {
-    if (!running_.removeOne(process))
+    if (running_.removeIf([process](const Running& running) { return running.process == process; }) == 0)
         return;
     process->deleteLater();
     if (!message.isEmpty())
         emit said(message);
-    if (running_.isEmpty())
+    startWaiting();
+    if (running_.isEmpty() && waiting_.empty())
         emit idle();
 }
 

@@ -30,7 +30,8 @@ struct OutputContext
 struct OutputKind
 {
     const SettingTable& (*settings)();
-    // The sink the settings ask for, started; none when they do not ask for this output. Throws
+    // The sink the settings ask for, to be started once wired; none when they do not ask for this
+    // output. Throws
     // Error (status 4: it cannot be opened) or SettingError (status 1: the settings are wrong).
     std::unique_ptr<Sink> (*make)(const Settings& settings, const OutputContext& context);
 };

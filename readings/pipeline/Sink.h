@@ -23,6 +23,8 @@ public:
     // What the sink is, in the user's words, for its messages: "MQTT broker broker.local:1883".
     [[nodiscard]] virtual QString description() const = 0;
 
+    // Once it is wired (its failures are heard): connects, announces, says what it found at opening.
+    virtual void start() {}
     virtual void take(const Reading& reading) = 0;
     // The board answers (a round got a reply) or does not (the port is lost, nothing answered).
     virtual void boardAvailable(bool available) { Q_UNUSED(available); }

@@ -20,7 +20,8 @@ void FileSink::take(const Reading& reading)
         file_->append(reading);
         reportWorking();
     } catch (const OutputClosed& error) {
-        emit closed(error.message());
+        // Standard output's reader leaving (head) is the end a pipe means; a file's is worth saying.
+        emit closed(path_.isEmpty() ? QString() : error.message());
     } catch (const Error& error) {
         reportFailure(tr("%1 Lines are kept (%2 now) and written once it can take them again.")
                           .arg(error.message())

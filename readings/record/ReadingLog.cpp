@@ -5,6 +5,7 @@
 #include "Text.h"
 
 #include <QFile>
+#include <QScopeGuard>
 
 #include <cerrno>
 #include <cstring>
@@ -82,6 +83,17 @@ QString where(const QString& path)
 {
     return path.isEmpty() ? tr("standard output") : path;
 }
+
+// A line a pipe took only the start of: the rest is still to be written.
+class PartlyWritten : public Error
+{
+public:
+    PartlyWritten(const QString& message, qsizetype written) : Error(message), written_(written) {}
+    [[nodiscard]] qsizetype written() const { return written_; }
+
+private:
+    qsizetype written_;
+};
 
 class FileLock
 {
@@ -166,16 +178,36 @@ void LogFile::open()
             writeWhole(header);
         return;
     }
-    const int fd =
-        ::open(QFile::encodeName(path_).constData(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    // Write-only: a logger that also read its FIFO would be a reader of its own, and once the real
+    // one left, would fill the pipe and then wait on it for good. Not blocking, so that a FIFO
+    // nobody reads is refused now, and a full one leaves the lines kept, never the program stuck.
+    const QByteArray name = QFile::encodeName(path_);
+    const int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
+    if (fd < 0 && errno == ENXIO)
+        throw Error(tr("Could not open the log file %1: it is a named pipe (FIFO) that nobody reads. Start "
+                       "its reader first.")
+                        .arg(path_));
     if (fd < 0)
         throw Error(tr("Could not open the log file %1: %2.").arg(path_, systemError(errno)));
     fd_ = fd;
     ownsFd_ = true;
     try {
+        struct stat status = {};
+        if (::fstat(fd_, &status) != 0)
+            throw Error(tr("Could not open the log file %1: %2.").arg(path_, systemError(errno)));
+        regular_ = S_ISREG(status.st_mode);
+        // Only a FIFO may keep a reader from holding up the program; a terminal or a device is
+        // written to as ever.
+        if (!S_ISFIFO(status.st_mode) && ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK) != 0)
+            throw Error(tr("Could not open the log file %1: %2.").arg(path_, systemError(errno)));
+        if (!regular_) {
+            // A pipe or a device has no first line to look at: its reader gets the header.
+            if (!logHeader(format_).isEmpty())
+                writeWhole(logHeader(format_));
+            return;
+        }
         // Locked while judging "empty", so that two loggers starting together write one header.
         const FileLock lock(fd_);
-        struct stat status = {};
         if (::fstat(fd_, &status) != 0)
             throw Error(tr("Could not open the log file %1: %2.").arg(path_, systemError(errno)));
         if (status.st_size == 0) {
@@ -183,14 +215,20 @@ void LogFile::open()
                 writeWhole(logHeader(format_));
             return;
         }
+        // Its first line and its last byte, through a descriptor of their own: the one written to
+        // only writes. A file this user may not read is appended to as it is.
+        const int reading = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (reading < 0)
+            return;
+        const auto closeReading = qScopeGuard([reading] { ::close(reading); });
         if (format_ == LogFormat::Csv) {
             QByteArray first(256, '\0');
-            const ssize_t got = ::pread(fd_, first.data(), static_cast<size_t>(first.size()), 0);
+            const ssize_t got = ::pread(reading, first.data(), static_cast<size_t>(first.size()), 0);
             first.truncate(std::max<ssize_t>(got, 0));
             withName_ = first.left(first.indexOf('\n')).trimmed().endsWith(",name");
         }
         char last = '\n';
-        if (::pread(fd_, &last, 1, status.st_size - 1) == 1 && last != '\n')
+        if (::pread(reading, &last, 1, status.st_size - 1) == 1 && last != '\n')
             writeWhole(QByteArrayLiteral("\n"));
     } catch (...) {
         ::close(fd_);
@@ -227,10 +265,16 @@ void LogFile::writeKept()
         open(); // a reopen that failed before: the file may be back
     // Held across the look at the file's size and the write, so that a line cut back is only ours.
     std::optional<FileLock> lock;
-    if (ownsFd_)
+    if (regular_)
         lock.emplace(fd_);
     while (!kept_.empty()) {
-        writeWhole(kept_.front());
+        try {
+            writeWhole(kept_.front());
+        } catch (const PartlyWritten& partly) {
+            // A pipe took the start of a long line and cannot take back: its end goes first next time.
+            kept_.front().remove(0, partly.written());
+            throw;
+        }
         kept_.pop_front();
     }
 }
@@ -239,8 +283,9 @@ void LogFile::writeWhole(const QByteArray& line)
 {
     // One write: with O_APPEND the kernel puts the whole line at the end, between other writers'
     // lines. A file that takes only part of it (a full disk) is cut back to where the line began,
-    // so no half line is left for the next one to be glued to.
-    const bool file = ownsFd_;
+    // so no half line is left for the next one to be glued to. A pipe takes a line of up to
+    // PIPE_BUF bytes whole or not at all.
+    const bool file = regular_;
     struct stat before = {};
     if (file && ::fstat(fd_, &before) != 0)
         throw Error(tr("Could not write to %1: %2.").arg(where(path_), systemError(errno)));
@@ -260,8 +305,14 @@ void LogFile::writeWhole(const QByteArray& line)
             throw Error(tr("Could not write to %1: %2; the last line in it is incomplete.")
                             .arg(where(path_), systemError(error)));
         if (error == EPIPE)
-            throw OutputClosed(tr("The reader of standard output went away."));
-        throw Error(tr("Could not write to %1: %2.").arg(where(path_), systemError(error)));
+            throw OutputClosed(tr("The reader of %1 went away.").arg(where(path_)));
+        const QString message =
+            error == EAGAIN || error == EWOULDBLOCK
+                ? tr("Could not write to %1: its reader takes nothing more for now.").arg(where(path_))
+                : tr("Could not write to %1: %2.").arg(where(path_), systemError(error));
+        if (!file && done > 0)
+            throw PartlyWritten(message, done);
+        throw Error(message);
     }
 }
 

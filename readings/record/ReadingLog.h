@@ -24,7 +24,8 @@ namespace calimbra {
 // one), "error" (when it has one)}; LogParser reads it back.
 [[nodiscard]] QByteArray readingJson(const Reading& reading);
 
-// Standard output's reader went away (a pipe closed by `head`, a FIFO left): the end of output.
+// The reader of standard output or of a FIFO went away (a pipe closed by `head`, a FIFO left): the
+// end of output.
 class OutputClosed : public Error
 {
 public:
@@ -40,16 +41,18 @@ public:
     // Lines kept while the file cannot be written; beyond this the oldest are dropped and counted.
     static constexpr qsizetype kKeptLines = 10000;
 
-    // An empty path writes to standard output. A header goes first only into a new or empty file; a
-    // file whose last line was torn (by a crash of an older writer) is continued on a new line.
-    // Throws Error when the file cannot be opened.
+    // An empty path writes to standard output. A header goes first only into a new or empty file (and
+    // to every new reader of standard output, a FIFO or a device); a file whose last line was torn
+    // (by a crash of an older writer) is continued on a new line. The file is only ever written to.
+    // Throws Error when the file cannot be opened, or is a FIFO that nobody reads.
     LogFile(const QString& path, LogFormat format);
     ~LogFile();
     LogFile(const LogFile&) = delete;
     LogFile& operator=(const LogFile&) = delete;
 
     // Writes the lines kept from before, then this one. Throws Error when the file cannot take them
-    // (the lines stay kept), OutputClosed when standard output's reader is gone.
+    // (the lines stay kept: a full disk, a FIFO whose reader takes nothing for now), OutputClosed when
+    // the reader of standard output or of a FIFO is gone.
     void append(const Reading& reading);
     // Closes and opens the path again: the file was moved away by log rotation. Throws Error.
     void reopen();
@@ -68,6 +71,7 @@ private:
     bool withName_ = true;
     int fd_ = -1;
     bool ownsFd_ = false;
+    bool regular_ = false; // a regular file, as opposed to standard output, a FIFO or a device
     std::deque<QByteArray> kept_;
     qint64 dropped_ = 0;
 };

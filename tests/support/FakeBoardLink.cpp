@@ -7,8 +7,23 @@
 
 using namespace std::chrono;
 
+namespace {
+
+// "T2 = +12.75 °C" for a request made 12.75 s into the run.
+QByteArray stampedReply(int sensor, milliseconds asked)
+{
+    return "T" + QByteArray::number(sensor) + " = +" +
+           QByteArray::number(static_cast<double>(asked.count()) / 1000, 'f', 2) + " \xB0" + "C";
+}
+
+} // namespace
+
 FakeBoardLink::FakeBoardLink(VirtualClock& clock, BoardScript boardScript)
-    : script(std::move(boardScript)), clock_(clock)
+    : script(std::move(boardScript)), clock_(clock), report_(clock.deadline([this] {
+          unreportedSince_.reset();
+          if (!buffer_.isEmpty())
+              emit arrived();
+      }))
 {}
 
 FakeBoardLink::~FakeBoardLink() = default;
@@ -24,6 +39,8 @@ void FakeBoardLink::Close()
 {
     open_ = false;
     buffer_.clear();
+    report_->stop();
+    unreportedSince_.reset();
 }
 
 void FakeBoardLink::ClearBuffer(bool input, bool)
@@ -31,6 +48,8 @@ void FakeBoardLink::ClearBuffer(bool input, bool)
     if (input) {
         buffer_.clear();
         line_.clear();
+        report_->stop();
+        unreportedSince_.reset();
     }
 }
 
@@ -68,13 +87,18 @@ qint64 FakeBoardLink::Write(QByteArrayView bytes)
     } else if (request.startsWith("&l=")) {
         const int sensor = request.mid(3).toInt();
         if (script.replies.contains(sensor))
-            reply = script.replies.value(sensor);
+            reply = script.stamped ? stampedReply(sensor, clock_.elapsed()) : script.replies.value(sensor);
         delay = script.delays.value(sensor, script.delay);
     }
     if (reply) {
         std::erase_if(replies_, [](const auto& pending) { return !pending->isActive(); });
         replies_.push_back(clock_.deadline([this, bytes = *reply] { send(bytes); }));
-        replies_.back()->start(milliseconds{delay});
+        milliseconds due = clock_.elapsed() + milliseconds{delay};
+        if (script.oneAtATime) {
+            due = std::max(due, busyUntil_ + milliseconds{delay});
+            busyUntil_ = due;
+        }
+        replies_.back()->start(due - clock_.elapsed());
     }
     return bytes.size();
 }
@@ -98,8 +122,17 @@ void FakeBoardLink::deliver(const QByteArray& bytes)
     buffer_ += line_.left(taken);
     line_.remove(0, taken);
     stalled_ = buffer_.size() >= kBufferLimit;
-    if (taken > 0)
+    if (taken <= 0)
+        return;
+    if (script.quietGap <= 0) {
         emit arrived();
+        return;
+    }
+    const milliseconds now = clock_.elapsed();
+    if (!unreportedSince_)
+        unreportedSince_ = now;
+    const milliseconds longest = *unreportedSince_ + milliseconds{10 * script.quietGap};
+    report_->start(std::min(now + milliseconds{script.quietGap}, longest) - now);
 }
 
 void FakeBoardLink::hangUp()

@@ -18,9 +18,18 @@
 struct BoardScript
 {
     QByteArray countReply = QByteArray("SN\xB0 =3 sens");
-    QMap<int, QByteArray> replies;      // by sensor; a sensor left out is silent
-    QMap<int, int> delays;              // ms, by sensor; 0 for the count request
-    int delay = 50;                     // ms, for any other
+    QMap<int, QByteArray> replies; // by sensor; a sensor left out is silent
+    QMap<int, int> delays;         // ms, by sensor; 0 for the count request
+    int delay = 50;                // ms, for any other
+    // As a board that works through its requests in turn: each reply its delay after the one
+    // before it went out, rather than after its own request.
+    bool oneAtATime = false;
+    // Each temperature reply carries as its value the second its request came, so that a stale
+    // reply (an answer to an earlier request) shows.
+    bool stamped = false;
+    // As the real port: an arrival is reported once the line has been quiet this long (0: at once),
+    // or a little later than that while it never goes quiet.
+    int quietGap = 0;
     std::optional<QString> openFailure; // the port cannot be opened
     int silentCountAfter = -1;          // count requests answered before the board falls silent
 };
@@ -64,5 +73,8 @@ private:
     QByteArray buffer_;
     QByteArray line_; // sent by the board, not yet taken by the port
     qint64 lost_ = 0;
+    std::chrono::milliseconds busyUntil_{0}; // with oneAtATime: when the last reply queued goes out
     std::vector<std::unique_ptr<calimbra::Deadline>> replies_;
+    std::unique_ptr<calimbra::Deadline> report_;
+    std::optional<std::chrono::milliseconds> unreportedSince_;
 };

@@ -113,7 +113,6 @@ std::unique_ptr<Sink> make(const Settings& given, const OutputContext& context)
     auto sink = std::make_unique<MqttSink>(mqtt, std::move(outbox), std::make_unique<MqttClient>(client));
     for (auto profile = context.profiles.cbegin(); profile != context.profiles.cend(); ++profile)
         sink->setSensorProfile(profile.key(), *profile);
-    sink->start();
     return sink;
 }
 

@@ -153,19 +153,14 @@ void MqttSink::take(const Reading& reading)
             }
         });
         // Said apart from the broker's state: the broker may be away while the disk has room again.
-        if (std::exchange(outboxFailing_, false))
-            emit recovered(tr("The outbox of %1 keeps readings again.").arg(description()));
+        outboxWorks();
     } catch (const Error& error) {
         // Not kept: sent, if it can be, without the promise of the outbox.
         if (sentEarly) {
             inFlight_.remove(*sentEarly);
             sentUpTo_ = sentBefore;
         }
-        if (!std::exchange(outboxFailing_, true))
-            emit failing(
-                tr("The outbox of %1 cannot keep readings: %2 Readings are sent only while the broker is "
-                   "connected, and lost while it is not.")
-                    .arg(description(), error.message()));
+        outboxFailed(error);
         if (!sentEarly)
             publishDirect(Topics::reading(options_.board, reading.sensor), readingJson(reading), true);
     }
@@ -177,8 +172,33 @@ void MqttSink::take(const Reading& reading)
     publishWaiting();
 }
 
+void MqttSink::outboxFailed(const Error& error)
+{
+    if (!std::exchange(outboxFailing_, true))
+        emit failing(
+            tr("The outbox of %1 cannot keep readings: %2 Readings are sent only while the broker is "
+               "connected, and lost while it is not.")
+                .arg(description(), error.message()));
+}
+
+void MqttSink::outboxWorks()
+{
+    if (std::exchange(outboxFailing_, false))
+        emit recovered(tr("The outbox of %1 keeps readings again.").arg(description()));
+}
+
+bool MqttSink::sayOutboxNotices()
+{
+    // A damaged outbox moved aside and started afresh: said once, as it happened.
+    const QStringList notices = outbox_->takeNotices();
+    for (const QString& notice : notices)
+        emit failing(tr("%1: %2").arg(description(), notice));
+    return !notices.isEmpty();
+}
+
 void MqttSink::noteOutbox()
 {
+    sayOutboxNotices();
     const qint64 dropped = outbox_->droppedTotal() - droppedSaid_;
     if (dropped > 0 && droppedSaid_ == 0)
         emit failing(tr("The outbox of %1 is full (%2 readings): the oldest are dropped to keep the newest.")
@@ -223,19 +243,29 @@ void MqttSink::onDisconnected(const QString& reason)
 
 void MqttSink::publishWaiting()
 {
-    while (client_->isConnected() && inFlight_.size() < kInFlight) {
-        const QList<Outbox::Entry> entries = outbox_->after(sentUpTo_, kInFlight - inFlight_.size());
-        if (entries.isEmpty())
-            return;
-        for (const Outbox::Entry& entry : entries) {
-            const auto messageId = client_->publish(Topics::reading(options_.board, entry.reading.sensor),
-                                                    readingJson(entry.reading), 1, true);
-            if (!messageId)
-                return;
-            inFlight_.insert(*messageId, entry.id);
-            sentUpTo_ = entry.id;
+    // From slots and timers: nothing the outbox throws may leave here for the event loop.
+    try {
+        bool refused = false;
+        while (!refused && client_->isConnected() && inFlight_.size() < kInFlight) {
+            const QList<Outbox::Entry> entries = outbox_->after(sentUpTo_, kInFlight - inFlight_.size());
+            if (entries.isEmpty())
+                break;
+            for (const Outbox::Entry& entry : entries) {
+                const auto messageId = client_->publish(Topics::reading(options_.board, entry.reading.sensor),
+                                                        readingJson(entry.reading), 1, true);
+                refused = !messageId;
+                if (refused)
+                    break;
+                inFlight_.insert(*messageId, entry.id);
+                sentUpTo_ = entry.id;
+            }
         }
+    } catch (const Error& error) {
+        // What waits goes with the next reading or acknowledgement, when the outbox reads again.
+        outboxFailed(error);
     }
+    if (sayOutboxNotices())
+        noteOutbox();
 }
 
 void MqttSink::onPublished(int messageId)
@@ -258,7 +288,7 @@ void MqttSink::removeAcknowledged()
         outbox_->remove(std::exchange(acknowledged_, {}));
     } catch (const Error& error) {
         // Sent again later: a reading twice is better than none.
-        reportFailure(error.message());
+        outboxFailed(error);
     }
     noteOutbox();
     publishWaiting();

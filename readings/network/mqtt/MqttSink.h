@@ -17,6 +17,7 @@
 
 namespace calimbra {
 
+class Error;
 class MqttLink;
 class Outbox;
 
@@ -67,7 +68,7 @@ public:
     ~MqttSink() override;
 
     // Connects, and keeps connecting; publishes what the outbox holds once connected.
-    void start();
+    void start() override;
 
     // The sensor's name and alarm limits, announced to Home Assistant (again, when they change).
     void setSensorProfile(int sensor, const SensorProfile& profile);
@@ -115,6 +116,10 @@ private:
     void noteOutbox();
     [[nodiscard]] bool drained() const;
     void finishStop();
+    bool sayOutboxNotices();
+    // Said once while it lasts, and once when an add works again.
+    void outboxFailed(const Error& error);
+    void outboxWorks();
 
     Options options_;
     Topics topics_;

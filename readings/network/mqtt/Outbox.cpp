@@ -3,6 +3,7 @@
 
 #include "Error.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -64,6 +65,17 @@ const QString kCreateTable = QStringLiteral("CREATE TABLE IF NOT EXISTS reading 
                                             " reply TEXT,"
                                             " celsius REAL,"
                                             " error INTEGER)");
+
+// SQLite found the database damaged: the outbox moves it aside and starts afresh.
+class Damaged : public Error
+{
+public:
+    Damaged(const QString& message, const QString& detail) : Error(message), detail_(detail) {}
+    [[nodiscard]] QString detail() const { return detail_; }
+
+private:
+    QString detail_;
+};
 
 QString systemError(int error)
 {
@@ -183,38 +195,62 @@ struct Outbox::Store
     QSqlDatabase db;
     int lockFd = -1;
 
+    // Locks the folder; the database is opened by open().
     Store(const QString& folder_, const QString& file_) : folder(folder_), file(file_)
     {
-        static std::atomic<quint64> opened{0};
         lockFd = lockFolder(folder);
-        connection = QStringLiteral("calimbra-outbox-%1").arg(++opened);
-        try {
-            db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-            if (!db.isValid())
-                throw Error(Outbox::tr("Qt's SQLite driver is missing, and the outbox needs it: install the "
-                                       "package libqt6sql6-sqlite."));
-            db.setDatabaseName(file);
-            if (!db.open())
-                throw failure(db.lastError());
-        } catch (...) {
-            close();
-            throw;
-        }
     }
 
-    ~Store() { close(); }
-
     // The database closes before the lock goes, so that nobody else opens it while this writes.
-    void close()
+    ~Store()
     {
-        db.close();
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(connection);
+        closeDatabase();
         ::close(lockFd);
     }
 
     Store(const Store&) = delete;
     Store& operator=(const Store&) = delete;
+
+    void open()
+    {
+        static std::atomic<quint64> opened{0};
+        connection = QStringLiteral("calimbra-outbox-%1").arg(++opened);
+        db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        if (!db.isValid())
+            throw Error(Outbox::tr("Qt's SQLite driver is missing, and the outbox needs it: install the "
+                                   "package libqt6sql6-sqlite."));
+        db.setDatabaseName(file);
+        if (!db.open())
+            fail(db.lastError());
+    }
+
+    void closeDatabase()
+    {
+        if (connection.isEmpty())
+            return;
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(std::exchange(connection, QString()));
+    }
+
+    [[noreturn]] void fail(const QSqlError& error) const
+    {
+        bool ok = false;
+        const int code = error.nativeErrorCode().toInt(&ok) & 0xff;
+        if (ok && (SqliteCode(code) == SqliteCode::Corrupt || SqliteCode(code) == SqliteCode::NotADb)) {
+            const QString detail = error.databaseText().isEmpty() ? error.text() : error.databaseText();
+            throw Damaged(damagedMessage(detail), detail);
+        }
+        throw failure(error);
+    }
+
+    [[nodiscard]] QString damagedMessage(const QString& detail) const
+    {
+        return Outbox::tr(
+                   "The outbox %1 is damaged (%2). Move it aside, with the files beside it whose names "
+                   "begin the same, and start again: a new, empty outbox is made.")
+            .arg(file, detail);
+    }
 
     [[nodiscard]] Error failure(const QSqlError& error) const
     {
@@ -229,10 +265,7 @@ struct Outbox::Store
                     .arg(folder, detail));
         case SqliteCode::Corrupt:
         case SqliteCode::NotADb:
-            return Error(
-                Outbox::tr("The outbox %1 is damaged (%2). Move it aside, with the files beside it whose "
-                           "names begin the same, and start again: a new, empty outbox is made.")
-                    .arg(file, detail));
+            return Error(damagedMessage(detail));
         case SqliteCode::ReadOnly:
         case SqliteCode::Perm:
         case SqliteCode::CantOpen:
@@ -252,11 +285,11 @@ struct Outbox::Store
         QSqlQuery query(db);
         query.setForwardOnly(true);
         if (!query.prepare(sql))
-            throw failure(query.lastError());
+            fail(query.lastError());
         for (const QVariant& value : values)
             query.addBindValue(value);
         if (!query.exec())
-            throw failure(query.lastError());
+            fail(query.lastError());
         return query;
     }
 
@@ -264,7 +297,7 @@ struct Outbox::Store
     {
         QSqlQuery query = run(sql);
         if (!query.next())
-            throw failure(query.lastError());
+            fail(query.lastError());
         return query.value(0);
     }
 
@@ -318,8 +351,22 @@ Outbox::Outbox(const QString& folder, qint64 limit) : folder_(QDir::cleanPath(fo
         throw Error(tr("The outbox must keep at least one reading; %1 was asked.").arg(limit));
     makeFolder(folder_);
     store_ = std::make_unique<Store>(folder_, path());
-    Store& store = *store_;
+    try {
+        store_->open();
+        prepare();
+        // SQLite finds most damage only where it reads; a quick look through every page now finds
+        // it before a reading is trusted to the file.
+        const QString check = store_->single(QStringLiteral("PRAGMA quick_check(1)")).toString();
+        if (check != QLatin1String("ok"))
+            throw Damaged(store_->damagedMessage(check), check);
+    } catch (const Damaged& damage) {
+        startAfresh(damage.detail());
+    }
+}
 
+void Outbox::prepare()
+{
+    Store& store = *store_;
     store.run(QStringLiteral("PRAGMA page_size = %1").arg(kPageBytes)); // only a new database takes it
     // WAL, synchronous FULL: a commit fsyncs the log, so a reading said to be stored outlives a
     // power cut. NORMAL would fsync only at checkpoints and could lose the last commits.
@@ -349,9 +396,9 @@ Outbox::Outbox(const QString& folder, qint64 limit) : folder_(QDir::cleanPath(fo
 
     QSqlQuery held = store.run(QStringLiteral("SELECT count(*), max(id) FROM reading"));
     if (!held.next())
-        throw store.failure(held.lastError());
+        store.fail(held.lastError());
     size_ = held.value(0).toLongLong();
-    nextId_ = held.value(1).toLongLong() + 1;
+    nextId_ = std::max(nextId_, held.value(1).toLongLong() + 1);
     held.finish();
 
     if (size_ > limit_) {
@@ -361,6 +408,48 @@ Outbox::Outbox(const QString& folder, qint64 limit) : folder_(QDir::cleanPath(fo
         size_ -= gone;
         dropped_ += gone;
     }
+}
+
+void Outbox::startAfresh(const QString& detail)
+{
+    store_->closeDatabase();
+    // Kept, not deleted: the readings in it may still be read out of it by hand. Its log goes with it,
+    // under the name SQLite looks for beside it.
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd'T'HHmmss"));
+    QString aside = path() + QStringLiteral(".damaged-") + stamp;
+    for (int n = 2; QFileInfo::exists(aside); ++n)
+        aside = path() + QStringLiteral(".damaged-%1-%2").arg(stamp).arg(n);
+    for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+        const QByteArray from = QFile::encodeName(path() + suffix);
+        if (::rename(from.constData(), QFile::encodeName(aside + suffix).constData()) != 0 && errno != ENOENT)
+            throw Error(
+                tr("The outbox %1 is damaged (%2), and it could not be moved aside to %3: %4. Move it "
+                   "aside, with the files beside it whose names begin the same, and start again: a "
+                   "new, empty outbox is made.")
+                    .arg(path(), detail, aside + suffix, systemError(errno)));
+    }
+    size_ = 0;
+    store_->open();
+    prepare();
+    notices_ << tr("The outbox %1 was damaged (%2). It was moved aside to %3, with the readings it held, "
+                   "and a new, empty outbox was started.")
+                    .arg(path(), detail, aside);
+}
+
+template <typename Operation>
+auto Outbox::mended(Operation operation)
+{
+    try {
+        return operation();
+    } catch (const Damaged& damage) {
+        startAfresh(damage.detail());
+    }
+    return operation();
+}
+
+QStringList Outbox::takeNotices()
+{
+    return std::exchange(notices_, {});
 }
 
 Outbox::~Outbox() = default;
@@ -379,6 +468,19 @@ qint64 Outbox::dropOldest(qint64 count)
 }
 
 qint64 Outbox::add(const Reading& reading, const std::function<void(qint64 id)>& beforeCommit)
+{
+    // Found damaged, the reading goes into the fresh outbox under the same id: one handed over
+    // already is not handed over again.
+    bool handed = false;
+    return mended([&] {
+        return addOnce(reading, [&](qint64 id) {
+            if (beforeCommit && !std::exchange(handed, true))
+                beforeCommit(id);
+        });
+    });
+}
+
+qint64 Outbox::addOnce(const Reading& reading, const std::function<void(qint64 id)>& beforeCommit)
 {
     const QDateTime& time = reading.time;
     const QDateTime& round = reading.roundStart;
@@ -406,7 +508,12 @@ qint64 Outbox::add(const Reading& reading, const std::function<void(qint64 id)>&
     return id;
 }
 
-QList<Outbox::Entry> Outbox::after(qint64 afterId, qsizetype count) const
+QList<Outbox::Entry> Outbox::after(qint64 afterId, qsizetype count)
+{
+    return mended([&] { return entriesAfter(afterId, count); });
+}
+
+QList<Outbox::Entry> Outbox::entriesAfter(qint64 afterId, qsizetype count) const
 {
     QList<Entry> entries;
     if (count <= 0)
@@ -442,14 +549,18 @@ QList<Outbox::Entry> Outbox::after(qint64 afterId, qsizetype count) const
         entries.append(std::move(entry));
     }
     if (query.lastError().isValid())
-        throw store_->failure(query.lastError());
+        store_->fail(query.lastError());
     return entries;
 }
 
 void Outbox::remove(const QList<qint64>& ids)
 {
-    if (ids.isEmpty())
-        return;
+    if (!ids.isEmpty())
+        mended([&] { removeOnce(ids); });
+}
+
+void Outbox::removeOnce(const QList<qint64>& ids)
+{
     QList<qint64> sorted = ids;
     std::sort(sorted.begin(), sorted.end());
     sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -16,6 +17,10 @@ namespace calimbra {
 // it is published and removed only once acknowledged, so that a broker away for hours, a kill -9 or
 // a power cut loses none. One SQLite database (outbox.db) in a folder of its own, held by one
 // process at a time. Failures throw Error.
+//
+// A database SQLite finds damaged, when it is opened or at any use, is moved aside (outbox.db.damaged-
+// and the time, with its log) and a new, empty one started, so that the readings to come are kept
+// again; takeNotices() tells of it.
 //
 // Ids grow for as long as the outbox is open, and a reopened outbox goes on above every id it
 // holds. An entry comes back with its time and round start at the UTC offsets they had (offset 0
@@ -45,7 +50,7 @@ public:
     // When the commit then fails, the id is not the reading's and will be given again.
     qint64 add(const Reading& reading, const std::function<void(qint64 id)>& beforeCommit = {});
     // Up to `count` entries with ids above `afterId`, oldest first.
-    [[nodiscard]] QList<Entry> after(qint64 afterId, qsizetype count) const;
+    [[nodiscard]] QList<Entry> after(qint64 afterId, qsizetype count);
     // The broker has these: they go, in one transaction. Ids not held are passed over.
     void remove(const QList<qint64>& ids);
 
@@ -55,6 +60,8 @@ public:
     [[nodiscard]] qint64 droppedTotal() const { return dropped_; }
     // The database file.
     [[nodiscard]] QString path() const;
+    // What happened worth saying since the last call: a damaged database moved aside.
+    [[nodiscard]] QStringList takeNotices();
 
 protected:
     // For the tests: caps the database at `pages` pages, as a full disk would.
@@ -63,6 +70,14 @@ protected:
 private:
     struct Store;
 
+    void prepare();
+    void startAfresh(const QString& detail);
+    // Runs `operation`; when it finds the database damaged, once more on a fresh one.
+    template <typename Operation>
+    auto mended(Operation operation);
+    qint64 addOnce(const Reading& reading, const std::function<void(qint64 id)>& beforeCommit);
+    [[nodiscard]] QList<Entry> entriesAfter(qint64 afterId, qsizetype count) const;
+    void removeOnce(const QList<qint64>& ids);
     qint64 dropOldest(qint64 count);
 
     QString folder_;
@@ -71,6 +86,7 @@ private:
     qint64 size_ = 0;
     qint64 nextId_ = 1;
     qint64 dropped_ = 0;
+    QStringList notices_;
 };
 
 // Where a service keeps its outbox unless told otherwise: $STATE_DIRECTORY (systemd's
