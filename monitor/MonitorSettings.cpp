@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "MonitorSettings.h"
 
+#include "BoardSettings.h"
+#include "MqttOutput.h"
 #include "MqttUrl.h"
 
 #include <QRandomGenerator>
@@ -66,6 +68,22 @@ MonitorSettings MonitorSettings::load()
         settings.setValue(QStringLiteral("broker/monitorId"), loaded.monitorId);
     }
     return loaded;
+}
+
+void MonitorSettings::take(const Settings& board)
+{
+    line.portName = board.value(board_settings::kPort, line.portName);
+    line.baudRate = board.value(board_settings::kBaud, line.baudRate);
+    if (const auto interval = board.get(board_settings::kInterval))
+        intervalSeconds = static_cast<int>(std::max<qint64>(1, (interval->count() + 999) / 1000));
+    if (const auto chosen = board.get(board_settings::kSensors)) {
+        QStringList numbers;
+        for (const int sensor : *chosen)
+            numbers << QString::number(sensor);
+        sensors = numbers.join(u',');
+    }
+    brokerUrl = board.value(mqtt_output::kMqtt, brokerUrl);
+    this->board = board.value(board_settings::kBoard, this->board);
 }
 
 void MonitorSettings::save() const

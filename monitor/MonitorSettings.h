@@ -2,6 +2,7 @@
 #pragma once
 
 #include "ComPortSettings.h"
+#include "Settings.h"
 
 #include <QByteArray>
 #include <QString>
@@ -28,6 +29,9 @@ struct MonitorSettings
     QString monitorId;
 
     [[nodiscard]] static MonitorSettings load();
+    // What a board's file says of the port, its line, the interval, the sensors, the broker and the
+    // board, over what was remembered.
+    void take(const Settings& board);
     void save() const;
 };
 

@@ -1,13 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "MonitorWindow.h"
 
-#include "BoardConfig.h"
-#include "BoardSettings.h"
 #include "ChartExport.h"
 #include "ComSetupDialog.h"
 #include "Error.h"
+#include "MonitorDialogs.h"
 #include "MqttOutput.h"
-#include "MqttUrl.h"
 #include "Outputs.h"
 #include "PortAdvice.h"
 #include "PortComboBox.h"
@@ -18,21 +16,11 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
-#include <QLockFile>
-#include <QMessageBox>
-#include <QStandardPaths>
 
 using namespace std::chrono;
 
 namespace calimbra {
-namespace {
-
-constexpr milliseconds kLoadingRedraw{1000};
-
-} // namespace
-
 MonitorWindow::MonitorWindow(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::MonitorWindow>())
 {
     ui->setupUi(this);
@@ -48,7 +36,9 @@ MonitorWindow::MonitorWindow(QWidget* parent) : QMainWindow(parent), ui(std::mak
     chart_ = std::make_unique<TemperatureChart>(history_.store(), *ui->chartView);
     view_ = std::make_unique<ReadingView>(history_, *chart_, *table_, *ui->splitter);
     pipeline_.addSink(view_.get());
-    pipeline_.attach(session_);
+    serial_ = std::make_unique<SerialWatch>(pipeline_, *view_);
+    broker_ = std::make_unique<BrokerWatch>(pipeline_, *view_, *ui->boardCombo);
+    logs_ = std::make_unique<LogWatch>(pipeline_, *view_, history_);
     fillChoices();
     wireSources();
 
@@ -56,15 +46,19 @@ MonitorWindow::MonitorWindow(QWidget* parent) : QMainWindow(parent), ui(std::mak
     connect(ui->actionSettings, &QAction::triggered, this, &MonitorWindow::showSettingsDialog);
     connect(ui->actionSensors, &QAction::triggered, this, &MonitorWindow::showSensorsDialog);
     connect(ui->sourceCombo, &QComboBox::currentIndexChanged, this, &MonitorWindow::onSourceChosen);
-    connect(ui->boardCombo, &QComboBox::activated, this, [this] {
-        settings_.board = ui->boardCombo->currentData().toString();
-        if (broker_.isRunning() && settings_.board != broker_.board())
-            followBoard(settings_.board);
-        saveSettings();
-    });
     connect(ui->actionOpenLog, &QAction::triggered, this, &MonitorWindow::chooseLogFile);
-    connect(ui->actionRecord, &QAction::triggered, this, &MonitorWindow::chooseRecordFile);
-    connect(ui->actionExport, &QAction::triggered, this, &MonitorWindow::chooseExportFile);
+    connect(ui->actionRecord, &QAction::triggered, this, [this](bool checked) {
+        recordTo(checked ? askRecordFile(this, settings_.lastFolder) : QString());
+    });
+    connect(ui->actionExport, &QAction::triggered, this, [this] {
+        const QString path = askExportFile(this, settings_.lastFolder);
+        if (path.isEmpty())
+            return;
+        // A long stretch takes seconds to write.
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        exportTo(path);
+        QApplication::restoreOverrideCursor();
+    });
     connect(ui->actionFollow, &QAction::triggered, chart_.get(), &TemperatureChart::setFollowing);
     connect(chart_.get(), &TemperatureChart::followingChanged, ui->actionFollow, &QAction::setChecked);
     connect(ui->windowCombo, &QComboBox::currentIndexChanged, this,
@@ -72,7 +66,6 @@ MonitorWindow::MonitorWindow(QWidget* parent) : QMainWindow(parent), ui(std::mak
 
     loadSettings();
     chart_->setSpan(seconds{ui->windowCombo->currentData().toInt()});
-    fillBoards();
     onSourceChosen();
 }
 
@@ -104,69 +97,26 @@ void MonitorWindow::fillChoices()
 void MonitorWindow::wireSources()
 {
     connect(&pipeline_, &Pipeline::said, this, [this](const QString& message) { noteError(message); });
-    connect(view_.get(), &ReadingView::rowsUpdated, this, [this] {
-        if (broker_.isRunning())
-            updateStatus();
+    // The broker's readings come one by one, not in rounds that say so.
+    connect(view_.get(), &ReadingView::rowsUpdated, this, &MonitorWindow::updateStatus);
+    connect(broker_.get(), &BrokerWatch::said, this, [this](const QString& message) { noteError(message); });
+    connect(broker_.get(), &BrokerWatch::changed, this, &MonitorWindow::updateStatus);
+    connect(broker_.get(), &BrokerWatch::following, this, [this](const QString& board) {
+        restartView(Pipeline::Source::Service, true);
+        if (!board.isEmpty())
+            setWindowTitle(tr("%1 — Calimbra Monitor").arg(board));
     });
 
-    connect(&session_, &SamplingSession::roundFinished, this, [this](const QDateTime& start) {
-        view_->roundFinished(start);
-        status_.setLastRound(start);
-        updateStatus();
-    });
-    connect(&session_, &SamplingSession::nextRoundAt, this, [this](const QDateTime& when) {
-        status_.setNextRound(when);
-        updateStatus();
-    });
-    connect(&session_, &SamplingSession::troubleStarted, this,
-            [this](const QString& message, const QDateTime& when) {
-                status_.setRetrying(true);
-                // The port's own messages end with the monitor's advice already; the board's silence does
-                // not.
-                noteError(message.endsWith(portAdvice().tryAgain)
-                              ? message
-                              : withAdvice(message, tr("The monitor keeps trying by itself.")),
-                          when);
-            });
-    connect(&session_, &SamplingSession::resumed, this, [this](const QDateTime& when) {
-        status_.setRetrying(false);
+    connect(serial_.get(), &SerialWatch::said, this, &MonitorWindow::noteError);
+    connect(logs_.get(), &LogWatch::said, this, [this](const QString& message) { noteError(message); });
+    connect(logs_.get(), &LogWatch::progressed, this, &MonitorWindow::replot);
+    connect(logs_.get(), &LogWatch::caughtUp, this, &MonitorWindow::logCaughtUp);
+    connect(serial_.get(), &SerialWatch::resumed, this, [this](const QDateTime& when) {
         status_.noteResumed(when);
         updateStatus();
     });
-    connect(&session_, &SamplingSession::finished, this, [this] { setRunning(false); });
-
-    connect(&broker_, &BrokerSource::readingReceived, &pipeline_, &Pipeline::take);
-    connect(&broker_, &BrokerSource::alarmChanged, &pipeline_, &Pipeline::alarmFromSource);
-    connect(&broker_, &BrokerSource::sensorNamed, view_.get(), &ReadingView::rename);
-    connect(&broker_, &BrokerSource::limitsReceived, view_.get(), &ReadingView::setPublishedLimits);
-    connect(&broker_, &BrokerSource::boardsChanged, this, &MonitorWindow::fillBoards);
-    connect(&broker_, &BrokerSource::availabilityChanged, this, [this](bool online, const QDateTime& when) {
-        if (!online) {
-            offlineSince_ = when;
-            status_.setBoardOfflineSince(when);
-            pipeline_.boardLost(tr("The board's service is offline."), when);
-        } else if (broker_.isConnected()) {
-            pipeline_.boardBack(when, offlineSince_);
-        }
-        updateStatus();
-    });
-    connect(&broker_, &BrokerSource::connected, this, [this] {
-        const QDateTime now = QDateTime::currentDateTime();
-        status_.noteResumed(now);
-        if (broker_.online() == true)
-            pipeline_.boardBack(now, offlineSince_);
-        updateStatus();
-    });
-    connect(&broker_, &BrokerSource::disconnected, this, [this](const QString& reason) {
-        offlineSince_ = QDateTime::currentDateTime();
-        pipeline_.boardLost(reason, offlineSince_);
-        noteError(withAdvice(reason, tr("The monitor keeps trying by itself.")));
-    });
-    connect(&broker_, &BrokerSource::retrying, this, [this](seconds, const QString& reason) {
-        if (!status_.lastError().startsWith(reason))
-            noteError(withAdvice(reason, tr("The monitor keeps trying by itself.")));
-    });
-    connect(&broker_, &BrokerSource::notice, this, [this](const QString& message) { noteError(message); });
+    connect(serial_.get(), &SerialWatch::changed, this, &MonitorWindow::updateStatus);
+    connect(serial_.get(), &SerialWatch::finished, this, [this] { setRunning(false); });
 }
 
 MonitorWindow::Source MonitorWindow::source() const
@@ -186,8 +136,9 @@ void MonitorWindow::onSourceChosen()
                                       : chosen == Source::Log  ? ui->logPage
                                                                : ui->serialPage);
     // Another source than the log shown: the log's readings are no longer what the chart is for.
-    if (chosen != Source::Log && log_) {
-        closeLog();
+    if (chosen != Source::Log && logs_->source()) {
+        logs_->close();
+        ui->logPathEdit->clear();
         restartView(Pipeline::Source::Board, true);
     }
     showRunning();
@@ -205,13 +156,12 @@ void MonitorWindow::useBroker(const QString& url, const QString& board)
     if (!url.isEmpty())
         ui->brokerEdit->setText(url);
     if (!board.isEmpty())
-        settings_.board = board;
-    fillBoards();
+        broker_->choose(board);
 }
 
 bool MonitorWindow::isRunning() const
 {
-    return session_.isRunning() || broker_.isRunning();
+    return serial_->isRunning() || broker_->isRunning();
 }
 
 void MonitorWindow::setRunning(bool running)
@@ -249,60 +199,35 @@ void MonitorWindow::startSerial()
     restartView(Pipeline::Source::Board, true);
     for (const int sensor : *sensors)
         view_->showSensor(sensor);
-    port_.Close();
-    port_.setPortName(portName);
-    session_.setInterval(seconds{ui->intervalSpin->value()});
-    session_.setSensors(*sensors);
-    session_.setExpectedSensors(profiles().keys());
-    session_.start();
+    serial_->start(portName, seconds{ui->intervalSpin->value()}, *sensors, profiles().keys());
     saveSettings();
 }
 
 void MonitorWindow::startBroker()
 {
-    const QString text = ui->brokerEdit->text().trimmed();
-    if (text.isEmpty()) {
+    const QString url = ui->brokerEdit->text().trimmed();
+    if (url.isEmpty()) {
         noteError(
             tr("Type the broker's URL in the Broker field, such as mqtt://host:1883, then press Start."));
         return;
     }
     try {
-        MqttUrl url = MqttUrl::parse(text);
-        if (!url.user.isEmpty() && url.password.isEmpty() && !passwordFile_.isEmpty())
-            url.password = readPasswordFile(passwordFile_);
-        broker_.setDiscoveryPrefix(discoveryPrefix_);
-        // A second window of this user's keeps no session: two under one id would take turns.
-        if (!monitorLock_) {
-            monitorLock_ = std::make_unique<QLockFile>(
-                QDir(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation))
-                    .filePath(QStringLiteral("calimbra-monitor-%1.lock").arg(settings_.monitorId)));
-            monitorLock_->setStaleLockTime(0);
-        }
-        broker_.setMonitorId(monitorLock_->isLocked() || monitorLock_->tryLock() ? settings_.monitorId
-                                                                                 : QString());
-        restartView(Pipeline::Source::Service, true);
-        broker_.follow(settings_.board);
-        broker_.start(url);
+        broker_->setMonitorId(settings_.monitorId);
+        broker_->start(url);
     } catch (const Error& error) {
         noteError(error.message());
         return;
     }
-    if (!settings_.board.isEmpty())
-        setWindowTitle(tr("%1 — Calimbra Monitor").arg(settings_.board));
-    fillBoards();
     saveSettings();
 }
 
 void MonitorWindow::stopSource()
 {
-    session_.stop();
-    port_.Close();
-    if (broker_.isRunning()) {
-        broker_.stop();
+    serial_->stop();
+    if (broker_->isRunning()) {
+        broker_->stop();
         history_.addBreak(QDateTime::currentMSecsSinceEpoch());
     }
-    status_.setNextRound({});
-    status_.setRetrying(false);
 }
 
 void MonitorWindow::showRunning()
@@ -329,51 +254,8 @@ void MonitorWindow::restartView(Pipeline::Source source, bool live)
     view_->setNotifying(live);
     status_ = StatusLine();
     status_.setRecord(record_ ? record_->path() : QString());
-    offlineSince_ = QDateTime();
     chart_->setFollowing(true);
     setWindowTitle(tr("Calimbra Monitor"));
-}
-
-void MonitorWindow::closeLog()
-{
-    log_.reset();
-    ui->logPathEdit->clear();
-}
-
-void MonitorWindow::fillBoards()
-{
-    const QList<BrokerSource::Board> boards = broker_.boards();
-    const auto announced = [&](const QString& name) {
-        return std::any_of(boards.begin(), boards.end(),
-                           [&](const auto& board) { return board.name == name; });
-    };
-    // The board shown last time once it announces itself, or else the first that does.
-    if (broker_.isRunning() && broker_.board().isEmpty() && !boards.isEmpty() &&
-        (settings_.board.isEmpty() || announced(settings_.board)))
-        followBoard(settings_.board.isEmpty() ? boards.first().name : settings_.board);
-    const QString shown =
-        broker_.isRunning() && !broker_.board().isEmpty() ? broker_.board() : settings_.board;
-    const QSignalBlocker blocker(ui->boardCombo);
-    ui->boardCombo->clear();
-    if (!shown.isEmpty() && !announced(shown))
-        ui->boardCombo->addItem(tr("%1 — %2").arg(shown, tr("not announced")), shown);
-    for (const BrokerSource::Board& board : boards)
-        ui->boardCombo->addItem(tr("%1 — %2").arg(board.name, board.online ? tr("online") : tr("offline")),
-                                board.name);
-    ui->boardCombo->setCurrentIndex(ui->boardCombo->findData(shown));
-    updateStatus();
-}
-
-void MonitorWindow::followBoard(const QString& board)
-{
-    settings_.board = board;
-    restartView(Pipeline::Source::Service, true);
-    broker_.follow(board);
-    setWindowTitle(tr("%1 — Calimbra Monitor").arg(board));
-    // A board known to be away is a gap from now until it is back.
-    if (broker_.online() == false)
-        pipeline_.boardLost(tr("The board's service is offline."), QDateTime::currentDateTime());
-    updateStatus();
 }
 
 void MonitorWindow::useBoardFile(const QString& path, bool settingsToo)
@@ -384,49 +266,18 @@ void MonitorWindow::useBoardFile(const QString& path, bool settingsToo)
         file = readBoardFile(settings_.boardFile);
     } catch (const Error& error) {
         applyProfiles({});
-        showStartProblem(error.message());
+        showBoardFileProblem(this, error.message());
         return;
     }
     applyProfiles(file.profiles);
-    const Settings& given = file.settings;
-    passwordFile_ = given.value(mqtt_output::kPasswordFile, QString());
-    discoveryPrefix_ = given.value(mqtt_output::kDiscoveryPrefix, QString(Topics::kDefaultDiscoveryPrefix));
+    broker_->setPasswordFile(file.settings.value(mqtt_output::kPasswordFile, QString()));
+    broker_->setDiscoveryPrefix(
+        file.settings.value(mqtt_output::kDiscoveryPrefix, QString(Topics::kDefaultDiscoveryPrefix)));
     if (!settingsToo)
         return;
-    ComPortSettings line = port_.settings();
-    if (const auto port = given.get(board_settings::kPort)) {
-        line.portName = *port;
-        ui->portCombo->setEditText(*port);
-    }
-    line.baudRate = given.value(board_settings::kBaud, line.baudRate);
-    port_.setSettings(line);
-    if (const auto interval = given.get(board_settings::kInterval))
-        ui->intervalSpin->setValue(static_cast<int>(std::max<qint64>(1, (interval->count() + 999) / 1000)));
-    if (const auto sensors = given.get(board_settings::kSensors)) {
-        QStringList numbers;
-        for (const int sensor : *sensors)
-            numbers << QString::number(sensor);
-        ui->sensorsEdit->setText(numbers.join(u','));
-    }
-    if (const auto mqtt = given.get(mqtt_output::kMqtt))
-        ui->brokerEdit->setText(*mqtt);
-    if (const auto board = given.get(board_settings::kBoard)) {
-        settings_.board = *board;
-        fillBoards();
-    }
-}
-
-void MonitorWindow::showStartProblem(const QString& message)
-{
-    auto* box = new QMessageBox(QMessageBox::Warning, tr("Calimbra Monitor"),
-                                tr("The board's file could not be read, so the monitor starts without the "
-                                   "sensors' names, offsets and alarms. Correct the file and start the "
-                                   "monitor again, or save new profiles with Sensors…"),
-                                QMessageBox::Ok, this);
-    box->setInformativeText(message);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    // Once the window is up, so that the box sits over it.
-    QTimer::singleShot(0, box, [box] { box->open(); });
+    settings_.line = serial_->port().settings();
+    settings_.take(file.settings);
+    showSettings();
 }
 
 void MonitorWindow::showSensorsDialog()
@@ -461,23 +312,30 @@ void MonitorWindow::loadSettings()
         settings_.portRemembered && QFileInfo::exists(systemLocation(settings_.line.portName));
     if (const QString sole = PortComboBox::soleUsbAdapter(); !remembered && !sole.isEmpty())
         settings_.line.portName = sole;
-    port_.setSettings(settings_.line);
-    ui->portCombo->setEditText(settings_.line.portName);
-    ui->intervalSpin->setValue(settings_.intervalSeconds);
-    ui->sensorsEdit->setText(settings_.sensors);
-    ui->brokerEdit->setText(settings_.brokerUrl);
+    showSettings();
     setSource(settings_.broker ? Source::Broker : Source::Serial);
     ui->windowCombo->setCurrentIndex(std::max(0, ui->windowCombo->findData(settings_.spanSeconds)));
     restoreGeometry(settings_.geometry);
 }
 
+void MonitorWindow::showSettings()
+{
+    serial_->port().setSettings(settings_.line);
+    ui->portCombo->setEditText(settings_.line.portName);
+    ui->intervalSpin->setValue(settings_.intervalSeconds);
+    ui->sensorsEdit->setText(settings_.sensors);
+    ui->brokerEdit->setText(settings_.brokerUrl);
+    broker_->choose(settings_.board);
+}
+
 void MonitorWindow::saveSettings()
 {
-    settings_.line = port_.settings();
+    settings_.line = serial_->port().settings();
     settings_.line.portName = ui->portCombo->currentText();
     settings_.intervalSeconds = ui->intervalSpin->value();
     settings_.sensors = ui->sensorsEdit->text();
     settings_.brokerUrl = ui->brokerEdit->text();
+    settings_.board = broker_->chosen();
     // A log is opened again by hand: the source remembered is the one it was opened over.
     if (source() != Source::Log)
         settings_.broker = source() == Source::Broker;
@@ -488,21 +346,20 @@ void MonitorWindow::saveSettings()
 
 void MonitorWindow::closeEvent(QCloseEvent* event)
 {
-    session_.stop();
-    port_.Close();
-    broker_.stop();
+    serial_->stop();
+    broker_->stop();
     saveSettings();
     event->accept();
 }
 
 void MonitorWindow::showSettingsDialog()
 {
-    ComPortSettings line = port_.settings();
+    ComPortSettings line = serial_->port().settings();
     line.portName = ui->portCombo->currentText();
     ComSetupDialog dialog(line, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    port_.setSettings(dialog.settings());
+    serial_->port().setSettings(dialog.settings());
     ui->portCombo->setEditText(dialog.settings().portName);
 }
 
@@ -525,44 +382,10 @@ void MonitorWindow::recordTo(const QString& path)
     updateStatus();
 }
 
-void MonitorWindow::chooseRecordFile(bool checked)
-{
-    if (!checked) {
-        recordTo(QString());
-        return;
-    }
-    const QString path = QFileDialog::getSaveFileName(
-        this, tr("Record readings to"), settings_.lastFolder + QStringLiteral("/calimbra.csv"),
-        tr("CSV files (*.csv)"), nullptr, QFileDialog::DontConfirmOverwrite);
-    if (!path.isEmpty())
-        settings_.lastFolder = QFileInfo(path).absolutePath();
-    recordTo(path);
-}
-
 void MonitorWindow::chooseLogFile()
 {
-    const QString path =
-        QFileDialog::getOpenFileName(this, tr("Open a log"), settings_.lastFolder,
-                                     tr("Logs (*.csv *.jsonl *.json *.log *.txt);;All files (*)"));
-    if (path.isEmpty())
-        return;
-    settings_.lastFolder = QFileInfo(path).absolutePath();
-    openLog(path);
-}
-
-void MonitorWindow::chooseExportFile()
-{
-    QString filter;
-    const QString path = QFileDialog::getSaveFileName(
-        this, tr("Export the chart"), settings_.lastFolder + QStringLiteral("/calimbra-chart.png"),
-        tr("PNG image (*.png);;SVG drawing (*.svg);;CSV readings (*.csv)"), &filter);
-    if (path.isEmpty())
-        return;
-    settings_.lastFolder = QFileInfo(path).absolutePath();
-    // A long stretch takes seconds to write.
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    exportTo(path);
-    QApplication::restoreOverrideCursor();
+    if (const QString path = askLogFile(this, settings_.lastFolder); !path.isEmpty())
+        openLog(path);
 }
 
 void MonitorWindow::exportTo(const QString& path)
@@ -577,39 +400,13 @@ void MonitorWindow::openLog(const QString& path)
 {
     stopSource();
     recordTo(QString());
-    closeLog();
     setSource(Source::Log);
     ui->logPathEdit->setText(path);
     restartView(Pipeline::Source::Log, false);
     // A log is looked at whole first; Show picks a stretch of it.
     ui->windowCombo->setCurrentIndex(std::max(0, ui->windowCombo->findData(0)));
     setWindowTitle(tr("%1 — Calimbra Monitor").arg(QFileInfo(path).fileName()));
-    log_ = std::make_unique<LogSource>(path, pipeline_);
-    connect(log_.get(), &LogSource::progressed, this, [this](qint64 done, qint64 total) {
-        history_.expect(done, total);
-        updateStatus();
-        // A long log shows as it is read, but drawing it afresh after every slice would take longer
-        // than reading it.
-        if (sinceLogShown_.isValid() && sinceLogShown_.elapsed() < kLoadingRedraw.count())
-            return;
-        sinceLogShown_.start();
-        replot();
-    });
-    connect(log_.get(), &LogSource::caughtUp, this, [this] {
-        // What is added from now on is news: its alarms are told.
-        view_->setNotifying(true);
-        replot();
-        emit logCaughtUp();
-    });
-    connect(log_.get(), &LogSource::failed, this, [this](const QString& message) { noteError(message); });
-    connect(log_.get(), &LogSource::restarted, this, [this] {
-        pipeline_.setSource(Pipeline::Source::Log);
-        view_->restart(false);
-        view_->setNotifying(false);
-        replot();
-    });
-    sinceLogShown_.invalidate();
-    log_->start();
+    logs_->open(path);
     showRunning();
 }
 
@@ -626,14 +423,17 @@ void MonitorWindow::replot()
 
 void MonitorWindow::noteError(const QString& message, const QDateTime& when)
 {
-    status_.noteError(message, when);
+    // Said again while it lasts (a retry), it keeps the time it began.
+    if (message != status_.lastError())
+        status_.noteError(message, when);
     updateStatus();
 }
 
 void MonitorWindow::updateStatus()
 {
-    status_.setSerial(session_.isRunning() ? port_.portName() : QString(), ui->intervalSpin->value());
-    ui->statusLabel->setText(status_.text(broker_.isRunning() ? &broker_ : nullptr, log_.get(), store()));
+    status_.setBoardOfflineSince(broker_->offlineSince());
+    ui->statusLabel->setText(status_.text(*serial_, broker_->isRunning() ? &broker_->source() : nullptr,
+                                          logs_->source(), store()));
     QStringList summary;
     for (const int sensor : stats().seen()) {
         if (const auto value = stats().at(sensor).celsius)
@@ -641,29 +441,9 @@ void MonitorWindow::updateStatus()
     }
     ui->chartView->setAccessibleDescription(summary.isEmpty() ? tr("No readings yet")
                                                               : summary.join(QStringLiteral(", ")));
-    updateHint();
-}
-
-// An empty chart says what to do next, or what it waits for.
-void MonitorWindow::updateHint()
-{
-    QString hint;
-    if (session_.isRunning()) {
-        hint = tr("Waiting for the board's first readings…");
-    } else if (broker_.isRunning()) {
-        hint = broker_.board().isEmpty()
-                   ? tr("Waiting for a board to announce itself on the broker…")
-                   : tr("Waiting for the readings of %1 from the broker…").arg(broker_.board());
-    } else if (log_) {
-        hint = tr("The log holds no readings yet; they are shown as they are written.");
-    } else if (source() == Source::Broker) {
-        hint = tr("Type the broker's URL in the Broker field and press Start (F5),\nor open a log with "
-                  "File › Open log… (Ctrl+O).");
-    } else {
-        hint = tr("Choose the board's port in the Port field and press Start (F5),\nor open a log with "
-                  "File › Open log… (Ctrl+O).");
-    }
-    chart_->setHint(hint);
+    // An empty chart says what to do next, or what it waits for.
+    chart_->setHint(status_.hint(*serial_, broker_->isRunning() ? &broker_->source() : nullptr,
+                                 logs_->source(), source() == Source::Broker));
 }
 
 } // namespace calimbra

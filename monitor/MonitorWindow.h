@@ -1,26 +1,21 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "BoardConversation.h"
-#include "BrokerSource.h"
+#include "BrokerWatch.h"
 #include "FileSink.h"
-#include "LogSource.h"
+#include "LogWatch.h"
 #include "MonitorSettings.h"
 #include "Pipeline.h"
 #include "ReadingHistory.h"
 #include "ReadingView.h"
-#include "SamplingSession.h"
 #include "SensorTable.h"
+#include "SerialWatch.h"
 #include "StatusLine.h"
-#include "TComPort.h"
 #include "TemperatureChart.h"
 
-#include <QElapsedTimer>
 #include <QMainWindow>
 
 #include <memory>
-
-class QLockFile;
 
 namespace Ui {
 class MonitorWindow;
@@ -59,13 +54,16 @@ public:
     // Profiles for the readings that follow, as the Sensors dialog saves them.
     void applyProfiles(const QMap<int, SensorProfile>& profiles);
     [[nodiscard]] const QMap<int, SensorProfile>& profiles() const { return pipeline_.profiles(); }
-    [[nodiscard]] BrokerSource& broker() { return broker_; }
+    [[nodiscard]] BrokerSource& broker() { return broker_->source(); }
     [[nodiscard]] const ReadingStore& store() const { return history_.store(); }
     [[nodiscard]] const SensorStats& stats() const { return history_.stats(); }
-    [[nodiscard]] SamplingSession& session() { return session_; }
+    [[nodiscard]] SamplingSession& session() { return serial_->session(); }
     [[nodiscard]] TemperatureChart& chart() { return *chart_; }
     // The log opened, while one is.
-    [[nodiscard]] const LogReader* log() const { return log_ ? &log_->reader() : nullptr; }
+    [[nodiscard]] const LogReader* log() const
+    {
+        return logs_->source() ? &logs_->source()->reader() : nullptr;
+    }
     // Starts reading the chosen source (Start), or stops.
     void setRunning(bool running);
     // Without the file dialogs, for scripts and tests.
@@ -87,6 +85,7 @@ protected:
 private:
     void fillChoices();
     void loadSettings();
+    void showSettings();
     void saveSettings();
     void wireSources();
     [[nodiscard]] bool isRunning() const;
@@ -95,39 +94,25 @@ private:
     void stopSource();
     void showRunning();
     void restartView(Pipeline::Source source, bool live);
-    void closeLog();
-    void fillBoards();
-    void followBoard(const QString& board);
     void onSourceChosen();
-    void chooseRecordFile(bool checked);
-    void chooseExportFile();
     void chooseLogFile();
     void showSettingsDialog();
     void showSensorsDialog();
-    void showStartProblem(const QString& message);
     void noteError(const QString& message, const QDateTime& when = QDateTime::currentDateTime());
     void updateStatus();
-    void updateHint();
 
     std::unique_ptr<Ui::MonitorWindow> ui;
-    TComPort port_;
-    BoardConversation conversation_{port_};
-    SamplingSession session_{conversation_};
-    BrokerSource broker_;
     Pipeline pipeline_;
     ReadingHistory history_;
     std::unique_ptr<TemperatureChart> chart_;
     std::unique_ptr<SensorTable> table_;
     std::unique_ptr<ReadingView> view_;
-    std::unique_ptr<LogSource> log_;
+    std::unique_ptr<SerialWatch> serial_;
+    std::unique_ptr<BrokerWatch> broker_;
+    std::unique_ptr<LogWatch> logs_;
     std::unique_ptr<FileSink> record_;
-    std::unique_ptr<QLockFile> monitorLock_; // this user's monitor id, held by one window at a time
     MonitorSettings settings_;
     StatusLine status_;
-    QString discoveryPrefix_ = Topics::kDefaultDiscoveryPrefix;
-    QString passwordFile_; // the board's file's mqtt_password_file, for a URL without a password
-    QDateTime offlineSince_;
-    QElapsedTimer sinceLogShown_;
 };
 
 } // namespace calimbra

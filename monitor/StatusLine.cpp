@@ -5,6 +5,7 @@
 #include "LogSource.h"
 #include "ReadingStore.h"
 #include "SensorTable.h"
+#include "SerialWatch.h"
 
 #include <QDir>
 
@@ -25,13 +26,12 @@ void StatusLine::noteError(const QString& message, const QDateTime& when)
     resumedAt_ = QDateTime();
 }
 
-QString StatusLine::text(const BrokerSource* broker, const LogSource* log, const ReadingStore& store) const
+QString StatusLine::text(const SerialWatch& serial, const BrokerSource* broker, const LogSource* log,
+                         const ReadingStore& store) const
 {
     QStringList parts;
-    if (!port_.isEmpty()) {
-        parts << tr("Reading %1 every %2 s").arg(port_).arg(interval_);
-        parts << tr("last round %1").arg(clock(lastRound_));
-        parts << (retrying_ ? tr("retrying by itself") : tr("next round %1").arg(clock(nextRound_)));
+    if (serial.isRunning()) {
+        parts << serial.statusParts();
     } else if (broker) {
         brokerParts(parts, *broker, store);
     } else if (log) {
@@ -48,9 +48,7 @@ QString StatusLine::text(const BrokerSource* broker, const LogSource* log, const
         if (const QString skipped = log->reader().skippedLinesMessage(); !skipped.isEmpty())
             parts << skipped;
     } else {
-        parts << tr("Stopped");
-        if (lastRound_.isValid())
-            parts << tr("last round %1").arg(clock(lastRound_));
+        parts << tr("Stopped") << serial.statusParts();
     }
     if (!record_.isEmpty())
         parts << tr("recording to %1").arg(QDir::toNativeSeparators(record_));
@@ -59,6 +57,23 @@ QString StatusLine::text(const BrokerSource* broker, const LogSource* log, const
     else if (!error_.isEmpty())
         parts << tr("last error at %1: %2").arg(clock(errorAt_), error_);
     return parts.join(QStringLiteral(" · "));
+}
+
+QString StatusLine::hint(const SerialWatch& serial, const BrokerSource* broker, const LogSource* log,
+                         bool brokerChosen) const
+{
+    if (serial.isRunning())
+        return tr("Waiting for the board's first readings…");
+    if (broker)
+        return broker->board().isEmpty()
+                   ? tr("Waiting for a board to announce itself on the broker…")
+                   : tr("Waiting for the readings of %1 from the broker…").arg(broker->board());
+    if (log)
+        return tr("The log holds no readings yet; they are shown as they are written.");
+    return brokerChosen ? tr("Type the broker's URL in the Broker field and press Start (F5),\nor open a log "
+                             "with File › Open log… (Ctrl+O).")
+                        : tr("Choose the board's port in the Port field and press Start (F5),\nor open a log "
+                             "with File › Open log… (Ctrl+O).");
 }
 
 void StatusLine::brokerParts(QStringList& parts, const BrokerSource& broker, const ReadingStore& store) const

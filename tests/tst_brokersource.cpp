@@ -499,18 +499,24 @@ void BrokerSourceTest::readingsPublishedWhileTheMonitorIsAwayComeOnceItIsBack()
     for (const int second : {10, 20, 30})
         QVERIFY(service->publish("calimbra/lab/sensor/5", readingJson(start.addSecs(second), 20 + second)));
 
-    // Back: what came meanwhile, each once, though the last is also the one the broker keeps.
+    // Back: what came meanwhile, each once, though the last is also the one the broker keeps. The
+    // reading taken before may come again too: a broker hands over once more a message whose
+    // acknowledgement it had not taken when the monitor left (at least once, as QoS 1 promises).
+    const auto arrived = [&] {
+        QList<int> seconds;
+        for (const Reading& reading : readingsOf(readings))
+            seconds << static_cast<int>(start.secsTo(reading.time));
+        seconds.removeAll(0);
+        return seconds;
+    };
     readings.clear();
     source.start(urlOf(broker));
-    QTRY_COMPARE_WITH_TIMEOUT(readings.size(), 3, kWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(arrived(), (QList<int>{10, 20, 30}), kWaitMs);
     // The service sends one again, as after a loss it sends what it was not sure the broker had.
     QVERIFY(service->publish("calimbra/lab/sensor/5", readingJson(start.addSecs(20), 40)));
     QVERIFY(service->publish("calimbra/lab/sensor/5", readingJson(start.addSecs(40), 60), false));
-    QTRY_COMPARE_WITH_TIMEOUT(readings.size(), 4, kWaitMs);
-    QList<int> arrived;
-    for (const Reading& reading : readingsOf(readings))
-        arrived << static_cast<int>(start.secsTo(reading.time));
-    QCOMPARE(arrived, (QList<int>{10, 20, 30, 40}));
+    QTRY_COMPARE_WITH_TIMEOUT(arrived(), (QList<int>{10, 20, 30, 40}), kWaitMs);
+    QVERIFY(readingsOf(readings).size() <= 5);
 }
 
 void BrokerSourceTest::anOfflineBoardIsAGapInTheWindow()
