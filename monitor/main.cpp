@@ -65,11 +65,15 @@ int main(int argc, char* argv[])
         window.useBoardFile(window.boardFile(), false);
     if (options.isSet(QStringLiteral("port")))
         window.usePort(options.value(QStringLiteral("port")));
-    if (options.isSet(QStringLiteral("mqtt")) || options.isSet(QStringLiteral("board")))
+    const bool watchBroker = options.isSet(QStringLiteral("mqtt")) || options.isSet(QStringLiteral("board"));
+    if (watchBroker)
         window.useBroker(options.value(QStringLiteral("mqtt")), options.value(QStringLiteral("board")));
     window.show();
     if (const QStringList files = options.positionalArguments(); !files.isEmpty())
         window.openLog(files.first());
+    else if (watchBroker)
+        // Asked for on the command line: watched at once, as a log named there is opened at once.
+        window.setRunning(true);
     int signalled = 0;
     const calimbra::UnixSignalWatcher stopSignals{SIGINT, SIGTERM, SIGHUP};
     QObject::connect(&stopSignals, &calimbra::UnixSignalWatcher::received, app.get(), [&](int number) {

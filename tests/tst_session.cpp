@@ -125,6 +125,12 @@ void SessionTest::rounds_data()
         << oddReplies << QList<int>{} << 10000 << LineEvents{} << 5000
         << "R0 s1=23.5 s2=-55 s3=garbled s4=no_value E4";
 
+    BoardScript unnamed = healthy;
+    unnamed.replies[2] = "T = +22.25 " + kDegrees;
+    unnamed.replies[3] = "T=-1.5 " + kDegrees;
+    QTest::newRow("a reply naming no sensor is the awaited one's")
+        << unnamed << QList<int>{} << 10000 << LineEvents{} << 5000 << "R0 s1=21.5 s2=22.25 s3=-1.5 E3";
+
     BoardScript noSensors;
     noSensors.countReply = "SN\xB0 =0 sens";
     QTest::newRow("a count of zero: nothing to read, said once, no trouble")

@@ -106,7 +106,7 @@ void BoardConversation::onArrived()
         }
         if (!isTemperatureReply(reply))
             return;
-        if (const auto named = namedSensor(reply); named != sensor_) {
+        if (const auto named = namedSensor(reply); named && *named != sensor_) {
             // Said to the session, which says only the first: a few are plenty.
             if (late.size() < 4)
                 late << judgeTemperature(*named, reply).text;

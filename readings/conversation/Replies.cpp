@@ -17,7 +17,7 @@ bool isDigit(char c)
 
 bool beginsReply(QByteArrayView bytes)
 {
-    const bool temperature = bytes.size() > 1 && bytes[0] == board::kTemperatureMarker && isDigit(bytes[1]);
+    const bool temperature = isTemperatureReply(bytes);
     const bool count = bytes.size() > qsizetype{board::kDegreeSignAt} &&
                        bytes[board::kSensorCountMarkerAt] == board::kSensorCountMarker &&
                        static_cast<unsigned char>(bytes[board::kDegreeSignAt]) == board::kDegreeSign;
@@ -41,7 +41,13 @@ QList<QByteArray> splitReplies(QByteArrayView bytes)
 
 bool isTemperatureReply(QByteArrayView reply)
 {
-    return reply.size() > 1 && reply.front() == board::kTemperatureMarker && isDigit(reply[1]);
+    if (reply.size() < 2 || reply.front() != board::kTemperatureMarker)
+        return false;
+    if (isDigit(reply[1]))
+        return true;
+    // "T = ..." or "T=..." names no sensor, and is taken as the awaited one's; a run of T is no reply.
+    const qsizetype at = reply[1] == ' ' ? 2 : 1;
+    return at < reply.size() && reply[at] == '=';
 }
 
 std::optional<int> namedSensor(QByteArrayView reply)

@@ -25,7 +25,7 @@ inline constexpr qsizetype kLongestReply = 256;
 [[nodiscard]] bool beginsReply(QByteArrayView bytes);
 
 // What arrived at once, split where a reply begins: a temperature reply ("T" and a digit, the
-// sensor asked) or a sensor-count reply ("N" and the degree sign at its bytes 1 and 2), so that a late
+// sensor asked, or "T =") or a sensor-count reply ("N" and the degree sign at its bytes 1 and 2), so that a late
 // reply and the one awaited arriving together are told apart, and a reply after noise is found.
 [[nodiscard]] QList<QByteArray> splitReplies(QByteArrayView bytes);
 
@@ -74,8 +74,9 @@ private:
     QByteArray held_;
 };
 
-// A temperature reply: "T" and the digit of the sensor it answers. A "T" before anything else is
-// noise (a run of them most of all), never the reply awaited.
+// A temperature reply: "T" and the digit of the sensor it answers, or "T = " naming none (taken as
+// the awaited sensor's, as the board's firmware may send). A "T" before anything else is noise (a
+// run of them most of all), never the reply awaited.
 [[nodiscard]] bool isTemperatureReply(QByteArrayView reply);
 
 // The sensor a temperature reply names: "T3 = ..." names 3; what is no temperature reply, none.
