@@ -2,6 +2,7 @@
 #include "AlarmHook.h"
 #include "AlarmWatch.h"
 #include "Celsius.h"
+#include "Error.h"
 #include "Profile.h"
 
 #include <QFile>
@@ -85,6 +86,7 @@ private slots:
     void hookEnvironment();
     void hookSays_data();
     void hookSays();
+    void aHookWithoutItsProgramIsRefusedAtOnce();
     void hookRunsEveryAlarmInTurn();
     void hookQueueOverflowIsSaid();
 };
@@ -297,7 +299,7 @@ void AlarmsTest::hookEnvironment()
 
 void AlarmsTest::hookSays_data()
 {
-    QTest::addColumn<QByteArray>("script"); // empty: a program that is not there
+    QTest::addColumn<QByteArray>("script"); // empty: a program taken away once the hook has it
     QTest::addColumn<QString>("message");
 
     // What it started goes too: the sleep is the command's child, not the command.
@@ -305,6 +307,20 @@ void AlarmsTest::hookSays_data()
                                               << QStringLiteral("ran longer than 1 s and was killed");
     QTest::newRow("fails") << QByteArray("exit 3\n") << QStringLiteral("failed with exit status 3");
     QTest::newRow("cannot start") << QByteArray() << QStringLiteral("could not start");
+}
+
+void AlarmsTest::aHookWithoutItsProgramIsRefusedAtOnce()
+{
+    // Not at the first alarm, hours later and unattended.
+    QTemporaryDir folder;
+    const QString program = folder.filePath(QStringLiteral("hook"));
+    QVERIFY_THROWS_EXCEPTION(Error, AlarmHook(program, QStringLiteral("b")));
+    QVERIFY(writeScript(program, "exit 0\n"));
+    QVERIFY(QFile::setPermissions(program, QFileDevice::ReadOwner));
+    QVERIFY_THROWS_EXCEPTION(Error, AlarmHook(program, QStringLiteral("b")));
+    QVERIFY_THROWS_EXCEPTION(Error,
+                             AlarmHook(QStringLiteral("no-such-program-of-calimbra"), QStringLiteral("b")));
+    AlarmHook fromPath(QStringLiteral("true --quietly"), QStringLiteral("b"));
 }
 
 void AlarmsTest::hookSays()
@@ -318,7 +334,11 @@ void AlarmsTest::hookSays()
     if (!script.isEmpty())
         QVERIFY(writeScript(program, script));
     const QString pidFile = folder.filePath(QStringLiteral("child.pid"));
+    if (script.isEmpty())
+        QVERIFY(writeScript(program, "exit 0\n"));
     AlarmHook hook(QStringLiteral("\"%1\" \"%2\"").arg(program, pidFile), QStringLiteral("b"));
+    if (script.isEmpty())
+        QVERIFY(QFile::remove(program));
     QCOMPARE(hook.timeLimit(), std::chrono::milliseconds{30000});
     hook.setTimeLimit(std::chrono::milliseconds{1000});
     QSignalSpy idle(&hook, &AlarmHook::idle);

@@ -59,6 +59,9 @@ private slots:
     void standardOutputFailuresAreReported_data();
     void standardOutputFailuresAreReported();
     void aCountedLogEndsWithoutItsBoard();
+    void settingsThatCannotWorkAreRefusedAtTheStart_data();
+    void settingsThatCannotWorkAreRefusedAtTheStart();
+    void aBoardsFileNamesAndCalibratesAtTheBoardsResolution();
 };
 
 void CliTest::temperatureValues_data()
@@ -380,6 +383,59 @@ void CliTest::aCountedLogEndsWithoutItsBoard()
                          "--interval", "0.1"});
     QCOMPARE(run.status, 2);
     QVERIFY2(run.err.contains(QLatin1String("Gave up")), qPrintable(run.err));
+}
+
+void CliTest::settingsThatCannotWorkAreRefusedAtTheStart_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("said"); // the start of standard error, after the program's name
+
+    QTest::newRow("a wildcard for a discovery prefix")
+        << QStringList{"--mqtt", "mqtt://127.0.0.1:9", "--discovery-prefix", "+"}
+        << "--discovery-prefix \"+\": ";
+    QTest::newRow("a filter for a discovery prefix")
+        << QStringList{"--mqtt", "mqtt://127.0.0.1:9", "--discovery-prefix", "ha/#"}
+        << "--discovery-prefix \"ha/#\": ";
+    QTest::newRow("metrics on no port") << QStringList{"--metrics", "99999"} << "--metrics \"99999\": ";
+    QTest::newRow("a broker that is no broker")
+        << QStringList{"--mqtt", "http://x"} << "--mqtt \"http://x\": ";
+    QTest::newRow("an alarm command that is not there")
+        << QStringList{"--on-alarm", "/nonexistent/page-someone --urgent"}
+        << "The alarm command's program /nonexistent/page-someone is not there";
+}
+
+// Status 1, before anything starts: no restart under systemd will mend them.
+void CliTest::settingsThatCannotWorkAreRefusedAtTheStart()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, said);
+
+    QTemporaryDir dir;
+    const Run run =
+        cli(QStringList{"--port", "/dev/ttyCalimbraMissing", "log", "--count", "1", "--outbox", dir.path()} +
+            arguments);
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.startsWith(QStringLiteral("calimbra-cli: ") + said), qPrintable(run.err));
+}
+
+void CliTest::aBoardsFileNamesAndCalibratesAtTheBoardsResolution()
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("board.conf")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[sensor.1]\nname = Boiler flow\noffset = -0.30\n");
+    file.close();
+    BoardProcess board({"--sensors", "1"});
+    const Run run = cli({"--port", board.path(), "--config", file.fileName(), "log", "--count", "1"});
+    QCOMPARE(run.status, 0);
+    const QStringList line = run.out.split(u'\n').value(1).split(u',');
+    QCOMPARE(line.size(), 5);
+    QCOMPARE(line.at(4), QStringLiteral("Boiler flow"));
+    const QString reply = line.at(3);
+    QVERIFY2(QRegularExpression(QStringLiteral("^-?\\d+(\\.\\d{1,2})?$")).match(line.at(2)).hasMatch(),
+             qPrintable(line.at(2)));
+    const double said = *temperatureValue(reply);
+    QCOMPARE(line.at(2).toDouble(), std::round((said - 0.30) * 100) / 100);
 }
 
 QTEST_GUILESS_MAIN(CliTest)

@@ -78,6 +78,8 @@ private slots:
     void theSensorsDialogSavesOnlyWhatReadsBack_data();
     void theSensorsDialogSavesOnlyWhatReadsBack();
     void aSensorAboveItsHighLimitTurnsItsRowRed();
+    void aLogOpenedWithTheBoardsFileShowsItsLimitsAndAlarms();
+    void anEmptyChartSaysWhatToDoNext();
 };
 
 void MonitorTest::initTestCase()
@@ -566,6 +568,48 @@ void MonitorTest::aSensorAboveItsHighLimitTurnsItsRowRed()
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readAll().contains(",2,29.4,T2 = +30.40 °C,Boiler\n"));
+}
+
+void MonitorTest::aLogOpenedWithTheBoardsFileShowsItsLimitsAndAlarms()
+{
+    // A log read back goes the way the port's readings go: the board's file gives it its limits,
+    // drawn, and its alarms, named in the table; its values are not calibrated a second time.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("boiler.csv"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("time,sensor,celsius,reply,name\n"
+               "2024-05-06T10:00:00.000+02:00,2,29.2,T2 = +29.50 \xC2\xB0"
+               "C,Boiler\n"
+               "2024-05-06T10:00:10.000+02:00,2,31.2,T2 = +31.50 \xC2\xB0"
+               "C,Boiler\n");
+    file.close();
+
+    MonitorWindow window;
+    window.show();
+    SensorProfile boiler;
+    boiler.offset = -0.30;
+    boiler.high = 30;
+    window.applyProfiles({{2, boiler}});
+    QSignalSpy caughtUp(&window, &MonitorWindow::logCaughtUp);
+    window.openLog(path);
+    QVERIFY(caughtUp.wait(5000));
+    window.replot();
+    const auto* table = window.findChild<QTableWidget*>(QStringLiteral("table"));
+    QCOMPARE(table->item(0, 1)->text(), QStringLiteral("31.20"));
+    QCOMPARE(table->item(0, 7)->text(), QStringLiteral("high: above 30.00 °C"));
+    QCOMPARE(window.chart().drawnLimits(), QList<double>{30});
+}
+
+void MonitorTest::anEmptyChartSaysWhatToDoNext()
+{
+    MonitorWindow window;
+    window.show();
+    window.setSource(MonitorWindow::Source::Serial);
+    QVERIFY2(window.chart().hint().contains(QLatin1String("Port field")), qPrintable(window.chart().hint()));
+    window.setSource(MonitorWindow::Source::Broker);
+    QVERIFY2(window.chart().hint().contains(QLatin1String("Broker field")),
+             qPrintable(window.chart().hint()));
 }
 
 QTEST_MAIN(MonitorTest)

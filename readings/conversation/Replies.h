@@ -25,8 +25,8 @@ inline constexpr qsizetype kLongestReply = 256;
 [[nodiscard]] bool beginsReply(QByteArrayView bytes);
 
 // What arrived at once, split where a reply begins: a temperature reply ("T" and a digit, the
-// sensor asked, or "T =") or a sensor-count reply ("N" and the degree sign at its bytes 1 and 2), so that a late
-// reply and the one awaited arriving together are told apart, and a reply after noise is found.
+// sensor asked, or "T =") or a sensor-count reply ("N" and the degree sign at its bytes 1 and 2), so that a
+// late reply and the one awaited arriving together are told apart, and a reply after noise is found.
 [[nodiscard]] QList<QByteArray> splitReplies(QByteArrayView bytes);
 
 // splitReplies as the bytes are read, for a burst of any size: each piece is handed over once the

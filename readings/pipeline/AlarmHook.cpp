@@ -3,9 +3,11 @@
 
 #include "Error.h"
 
+#include <QFileInfo>
 #include <QLocale>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <algorithm>
@@ -28,6 +30,13 @@ AlarmHook::AlarmHook(const QString& command, const QString& board, QObject* pare
         throw Error(tr("The alarm command \"%1\" names no program to run.").arg(command));
     program_ = words.first();
     arguments_ = words.mid(1);
+    // Found now, not at the first alarm, hours later and unattended.
+    const QString found = program_.contains(u'/') ? program_ : QStandardPaths::findExecutable(program_);
+    const QFileInfo info(found);
+    if (found.isEmpty() || !info.isFile() || !info.isExecutable())
+        throw Error(tr("The alarm command's program %1 is not there, or may not be run by this user: give "
+                       "the path of an executable file with --on-alarm or on_alarm in the board's file.")
+                        .arg(program_));
 }
 
 AlarmHook::~AlarmHook()

@@ -37,7 +37,7 @@ public:
     static constexpr int kMaxRunning = 8;
     static constexpr int kMaxWaiting = 256;
 
-    // Throws Error when the command names no program.
+    // Throws Error when the command names no program, or one that is not there to be run.
     AlarmHook(const QString& command, const QString& board, QObject* parent = nullptr);
     // Commands still running are killed.
     ~AlarmHook() override;

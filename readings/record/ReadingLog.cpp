@@ -65,12 +65,17 @@ QByteArray influxString(const QString& text)
 }
 
 // Tag values escape commas, equals signs and spaces, and nothing else: a backslash before any other
-// character is read as itself, so doubling it would change the name. Line ends cannot be escaped
-// there at all, and names never end in a backslash (the board's file refuses them).
+// character is read as itself, so doubling it would change the name. Line ends and other control
+// characters cannot be written there at all (a name never holds one: the board's file refuses them),
+// nor a backslash at the very end (refused too).
 QByteArray influxTag(const QString& text)
 {
-    QByteArray value = printable(text).toUtf8();
-    value.replace(",", "\\,").replace("=", "\\=").replace(" ", "\\ ");
+    QByteArray value;
+    for (const char c : text.toUtf8()) {
+        if (c == ',' || c == '=' || c == ' ')
+            value += '\\';
+        value += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c;
+    }
     return value;
 }
 
