@@ -230,6 +230,18 @@
         <source>Names, offsets and alarm limits of the sensors, kept in the board&apos;s file</source>
         <translation>Nomes, correções e limites de alarme dos sensores, guardados no arquivo da placa</translation>
     </message>
+    <message>
+        <source>&amp;Log:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>a log of calimbra-cli log or of Record</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The log shown, followed as it grows; Start reads it again from its start</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>Outbox</name>
@@ -292,6 +304,14 @@
     <message>
         <source>%1 is not an outbox this program can use (a newer version&apos;s, or another program&apos;s database). Move it aside, or give this service another folder.</source>
         <translation>%1 não é uma caixa de saída que este programa possa usar (é o banco de dados de uma versão mais nova ou de outro programa). Tire-o do lugar, ou dê outra pasta a este serviço.</translation>
+    </message>
+    <message>
+        <source>The outbox %1 is damaged (%2), and it could not be moved aside to %3: %4. Move it aside, with the files beside it whose names begin the same, and start again: a new, empty outbox is made.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The outbox %1 was damaged (%2). It was moved aside to %3, with the readings it held, and a new, empty outbox was started.</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -615,6 +635,13 @@ Sinais:
     </message>
 </context>
 <context>
+    <name>Topics</name>
+    <message>
+        <source>The Home Assistant discovery prefix &quot;%1&quot; cannot be used: a prefix is one or more topic levels such as &quot;homeassistant&quot; or &quot;ha/discovery&quot;, without &quot;+&quot;, &quot;#&quot; or control characters, neither beginning nor ending with &quot;/&quot;, not beginning with &quot;$&quot;, and at most %2 characters long.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>calimbra</name>
     <message>
         <source>Serial port %1 cannot be opened by this name: its lock file would need a name longer than the 255 characters a file name may have. Use a shorter path, for instance a symbolic link (ln -s PATH /tmp/ttyBoard).</source>
@@ -835,26 +862,6 @@ escrita (ou o programa que a lia foi encerrado). log continua apesar das falhas 
 em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
     </message>
     <message>
-        <source>Serial port: COM1 to COMn, a device such as /dev/ttyUSB0, or any path to one (default COM1, that is /dev/ttyS0).</source>
-        <translation>Porta serial: COM1 a COMn, um dispositivo como /dev/ttyUSB0, ou qualquer caminho até um (padrão COM1, isto é, /dev/ttyS0).</translation>
-    </message>
-    <message>
-        <source>Baud rate (default 9600; 8N1, no flow control).</source>
-        <translation>Velocidade em baud (padrão 9600; 8N1, sem controle de fluxo).</translation>
-    </message>
-    <message>
-        <source>rate</source>
-        <translation>velocidade</translation>
-    </message>
-    <message>
-        <source>How long to wait for each reply, in milliseconds (default 2000).</source>
-        <translation>Quanto esperar por cada resposta, em milissegundos (padrão 2000).</translation>
-    </message>
-    <message>
-        <source>ms</source>
-        <translation>ms</translation>
-    </message>
-    <message>
         <source>Read the options and the sensors&apos; names, calibration and alarms from this INI file (see calimbra.conf(5)); options given here win.</source>
         <translation>Lê deste arquivo INI as opções e os nomes, a calibração e os alarmes dos sensores (veja calimbra.conf(5)); as opções dadas aqui prevalecem.</translation>
     </message>
@@ -863,92 +870,8 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
         <translation>arquivo</translation>
     </message>
     <message>
-        <source>log: seconds from the start of one round to the next, 0.1 to 86400 (default 10).</source>
-        <translation>log: segundos entre o início de uma rodada e o da seguinte, de 0.1 a 86400 (padrão 10).</translation>
-    </message>
-    <message>
-        <source>seconds</source>
-        <translation>segundos</translation>
-    </message>
-    <message>
-        <source>log: stop after this many rounds; gives up (status 2 or 3) when they are not done within count x interval + 30 s + 10 x timeout.</source>
-        <translation>log: para depois deste número de rodadas; desiste (código 2 ou 3) quando elas não terminam em rodadas x intervalo + 30 s + 10 x tempo limite.</translation>
-    </message>
-    <message>
-        <source>rounds</source>
-        <translation>rodadas</translation>
-    </message>
-    <message>
-        <source>log: the sensors to read, e.g. 1,3,5-7 (default: all active ones).</source>
-        <translation>log: os sensores a ler, por exemplo 1,3,5-7 (padrão: todos os ativos).</translation>
-    </message>
-    <message>
-        <source>list</source>
-        <translation>lista</translation>
-    </message>
-    <message>
-        <source>log: csv (time, sensor, celsius, reply, name, with a header in a new file), json (JSON Lines) or influx (InfluxDB line protocol). Default csv.</source>
-        <translation>log: csv (hora, sensor, graus Celsius, resposta, nome, com cabeçalho num arquivo novo), json (JSON Lines) ou influx (protocolo de linha do InfluxDB). Padrão csv.</translation>
-    </message>
-    <message>
-        <source>format</source>
-        <translation>formato</translation>
-    </message>
-    <message>
-        <source>log: append to this file instead of writing to standard output.</source>
-        <translation>log: acrescenta a este arquivo em vez de escrever na saída padrão.</translation>
-    </message>
-    <message>
-        <source>log: publish to this MQTT broker, mqtt://[user[:password]@]host[:port] or mqtts://... for TLS.</source>
-        <translation>log: publica neste broker MQTT, mqtt://[usuário[:senha]@]host[:porta] ou mqtts://... para TLS.</translation>
-    </message>
-    <message>
         <source>url</source>
         <translation>url</translation>
-    </message>
-    <message>
-        <source>log: the board&apos;s name in topics, ids and metrics (letters, digits, _ and -; default: from the port&apos;s stable name).</source>
-        <translation>log: o nome da placa em tópicos, ids e métricas (letras, dígitos, _ e -; padrão: a partir do nome estável da porta).</translation>
-    </message>
-    <message>
-        <source>log: Home Assistant&apos;s discovery prefix (default homeassistant).</source>
-        <translation>log: o prefixo de descoberta do Home Assistant (padrão homeassistant).</translation>
-    </message>
-    <message>
-        <source>prefix</source>
-        <translation>prefixo</translation>
-    </message>
-    <message>
-        <source>log: do not announce the sensors to Home Assistant.</source>
-        <translation>log: não anuncia os sensores ao Home Assistant.</translation>
-    </message>
-    <message>
-        <source>log: the folder of the readings waiting for the broker (default $STATE_DIRECTORY, or ~/.local/state/calimbra/BOARD).</source>
-        <translation>log: a pasta das leituras que aguardam o broker (padrão $STATE_DIRECTORY, ou ~/.local/state/calimbra/BOARD).</translation>
-    </message>
-    <message>
-        <source>folder</source>
-        <translation>pasta</translation>
-    </message>
-    <message>
-        <source>log: readings kept while the broker is away; beyond it the oldest are dropped (default 1000000).</source>
-        <translation>log: leituras guardadas enquanto o broker está fora do ar; além desse número, as mais antigas são descartadas (padrão 1000000).</translation>
-    </message>
-    <message>
-        <source>readings</source>
-        <translation>leituras</translation>
-    </message>
-    <message>
-        <source>log: serve Prometheus metrics at http://HOST:PORT/metrics (default host 127.0.0.1).</source>
-        <translation>log: serve métricas Prometheus em http://HOST:PORTA/metrics (host padrão 127.0.0.1).</translation>
-    </message>
-    <message>
-        <source>[host:]port</source>
-        <translation>[host:]porta</translation>
-    </message>
-    <message>
-        <source>log: run this command (without a shell) when an alarm is raised or cleared.</source>
-        <translation>log: executa este comando (sem shell) quando um alarme é disparado ou normalizado.</translation>
     </message>
     <message>
         <source>command</source>
@@ -963,24 +886,8 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
         <translation>comando [argumentos]</translation>
     </message>
     <message>
-        <source>--%1 takes a whole number from %2 to %3, not &quot;%4&quot;.</source>
-        <translation>--%1 recebe um número inteiro de %2 a %3, não &quot;%4&quot;.</translation>
-    </message>
-    <message>
-        <source>--interval takes a number of seconds from 0.1 to 86400, not &quot;%1&quot;.</source>
-        <translation>--interval recebe um número de segundos de 0.1 a 86400, não &quot;%1&quot;.</translation>
-    </message>
-    <message>
-        <source>--format takes csv, json or influx, not &quot;%1&quot;.</source>
-        <translation>--format recebe csv, json ou influx, não &quot;%1&quot;.</translation>
-    </message>
-    <message>
         <source>No command given.</source>
         <translation>Nenhum comando foi dado.</translation>
-    </message>
-    <message>
-        <source>--sensors takes sensors from 1 to 9, e.g. 1,3,5-7.</source>
-        <translation>--sensors recebe sensores de 1 a 9, por exemplo 1,3,5-7.</translation>
     </message>
     <message>
         <source>PATH	DESCRIPTION	MAKER	SERIAL	STABLE NAME</source>
@@ -1011,22 +918,6 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
         <translation>A placa informa que não há sensores ativos (&quot;%1&quot;); nada a ler.</translation>
     </message>
     <message>
-        <source>not JSON: %1</source>
-        <translation>não é JSON: %1</translation>
-    </message>
-    <message>
-        <source>not a JSON object</source>
-        <translation>não é um objeto JSON</translation>
-    </message>
-    <message>
-        <source>no &quot;time&quot; of the form 2024-05-06T10:00:00.000+02:00</source>
-        <translation>sem &quot;time&quot; no formato 2024-05-06T10:00:00.000+02:00</translation>
-    </message>
-    <message>
-        <source>&quot;celsius&quot; is not a number</source>
-        <translation>&quot;celsius&quot; não é um número</translation>
-    </message>
-    <message>
         <source>The board&apos;s file: its sensors&apos; names, offsets and alarms, and its port, baud rate, interval, sensors, broker and board. Remembered for the next runs.</source>
         <translation>O arquivo da placa: os nomes, as correções e os alarmes dos sensores, e a porta, a velocidade, o intervalo, os sensores, o broker e a placa. Lembrado nas próximas execuções.</translation>
     </message>
@@ -1038,6 +929,74 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
         <source>The board to watch through the broker, by the name it publishes under (calimbra-cli log --board).</source>
         <translation>A placa a observar pelo broker, pelo nome com que ela publica (calimbra-cli log --board).</translation>
     </message>
+    <message>
+        <source>holds a control character; a name is one line of printable text.</source>
+        <translation type="unfinished">contém um caractere de controle; um nome é uma linha de texto imprimível.</translation>
+    </message>
+    <message>
+        <source>is %1 characters long; a name has at most %2.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ends in a backslash, which InfluxDB&apos;s line protocol cannot carry in a tag; remove it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Check the LoadCredential=mqtt_password:FILE line of the service&apos;s unit.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not read the broker&apos;s password from systemd&apos;s credential %1: %2. %3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>systemd&apos;s credential %1 has no password on its first line. %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>takes letters, digits, &apos;_&apos; and &apos;-&apos; only, at most 64 of them, like kitchen-1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>--%1 &quot;%2&quot;: %3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Calimbra temperatures</source>
+        <translation type="unfinished">Temperaturas Calimbra</translation>
+    </message>
+    <message>
+        <source>Record readings to</source>
+        <translation type="unfinished">Gravar as leituras em</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation type="unfinished">Arquivos CSV (*.csv)</translation>
+    </message>
+    <message>
+        <source>Open a log</source>
+        <translation type="unfinished">Abrir um registro</translation>
+    </message>
+    <message>
+        <source>Logs (*.csv *.jsonl *.json *.log *.txt);;All files (*)</source>
+        <translation type="unfinished">Registros (*.csv *.jsonl *.json *.log *.txt);;Todos os arquivos (*)</translation>
+    </message>
+    <message>
+        <source>Export the chart</source>
+        <translation type="unfinished">Exportar o gráfico</translation>
+    </message>
+    <message>
+        <source>PNG image (*.png);;SVG drawing (*.svg);;CSV readings (*.csv)</source>
+        <translation type="unfinished">Imagem PNG (*.png);;Desenho SVG (*.svg);;Leituras CSV (*.csv)</translation>
+    </message>
+    <message>
+        <source>Calimbra Monitor</source>
+        <translation type="unfinished">Calimbra Monitor</translation>
+    </message>
+    <message>
+        <source>The board&apos;s file could not be read, so the monitor starts without the sensors&apos; names, offsets and alarms. Correct the file and start the monitor again, or save new profiles with Sensors…</source>
+        <translation type="unfinished">O arquivo da placa não pôde ser lido, então o monitor começa sem os nomes, as correções e os alarmes dos sensores. Corrija o arquivo e inicie o monitor de novo, ou salve novos perfis com Sensores…</translation>
+    </message>
 </context>
 <context>
     <name>calimbra::AlarmHook</name>
@@ -1048,10 +1007,6 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
     <message>
         <source>sensor %1, %2 %3</source>
         <translation>sensor %1, %2 %3</translation>
-    </message>
-    <message>
-        <source>The alarm command %1 (%2) was not run: %3 of them are still running.</source>
-        <translation>O comando de alarme %1 (%2) não foi executado: %3 deles ainda estão em execução.</translation>
     </message>
     <message>
         <source>The alarm command %1 (%2) ran longer than %3 s and was killed.</source>
@@ -1069,6 +1024,33 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
         <source>The alarm command %1 (%2) could not start: %3.</source>
         <translation>O comando de alarme %1 (%2) não pôde ser iniciado: %3.</translation>
     </message>
+    <message>
+        <source>The alarm command&apos;s program %1 is not there, or may not be run by this user: give the path of an executable file with --on-alarm or on_alarm in the board&apos;s file.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The alarm command %1 (%2) was not run: %3 commands are waiting their turn already. Alarm commands are dropped until there is room again.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The alarm command %1 was not run for %2 alarms while its queue was full (the last: %3); it runs again for every alarm.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>calimbra::BoardConfig</name>
+    <message>
+        <source>a setting of the board; put it before the first section.</source>
+        <translation type="unfinished">configuração da placa; coloque-a antes da primeira seção.</translation>
+    </message>
+    <message>
+        <source>unknown setting for a sensor.</source>
+        <translation type="unfinished">configuração desconhecida para um sensor.</translation>
+    </message>
+    <message>
+        <source>unknown setting for the board.</source>
+        <translation type="unfinished">configuração desconhecida para a placa.</translation>
+    </message>
 </context>
 <context>
     <name>calimbra::BoardConversation</name>
@@ -1084,16 +1066,87 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
 <context>
     <name>calimbra::BrokerSource</name>
     <message>
-        <source>The broker has readings on %1, which names no sensor from 1 to 9; they are left out.</source>
-        <translation>O broker tem leituras em %1, que não indica nenhum sensor de 1 a 9; elas são ignoradas.</translation>
-    </message>
-    <message>
-        <source>A message on %1 is not a reading (%2); it is left out.</source>
-        <translation>Uma mensagem em %1 não é uma leitura (%2); ela é ignorada.</translation>
-    </message>
-    <message>
         <source>A message on %1 is not an alarm&apos;s ON or OFF; it is left out.</source>
         <translation>Uma mensagem em %1 não é o ON ou OFF de um alarme; ela é ignorada.</translation>
+    </message>
+    <message>
+        <source>The monitor&apos;s id &quot;%1&quot; cannot name an MQTT session: it may hold only letters, digits, _ and - (at most %2).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The board &quot;%1&quot; cannot be followed: a board&apos;s name holds only letters, digits, _ and - (at most 64).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>More messages on the broker %1 are not what a Calimbra service publishes; they are left out without a word.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The broker has a message on a topic of %1 characters (%2), longer than any of a Calimbra service (at most %3); such messages are left out.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The broker has a message of %1 bytes on %2, larger than any of a Calimbra service (at most %3); such messages are left out.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The broker has a message on %1, whose board&apos;s name is not one a Calimbra service gives (letters, digits, _ and -, at most 64); such boards are left out.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The broker has a message on %1, which names no sensor from 1 to 9 or no alarm of a Calimbra service; it is left out.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The broker %1 has more than %2 boards; the others are left out.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The sensor&apos;s name on %1 is %2 characters long, longer than a sensor&apos;s profile takes (%3); it is left out.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A message on %1 is not a sensor&apos;s limits; it is left out.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A message on %1 is not a reading as a Calimbra service writes it ({&quot;time&quot;: ..., &quot;sensor&quot;: %2, &quot;celsius&quot;: ..., &quot;reply&quot;: ...}); it is left out.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A reading on %1 of %2 °C is outside what a sensor measures (%3 to %4 °C); such readings are left out.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A reading on %1 names its sensor with %2 characters, more than a sensor&apos;s profile takes (%3); the name is left out.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>calimbra::BrokerWatch</name>
+    <message>
+        <source>The monitor keeps trying by itself.</source>
+        <translation type="unfinished">O monitor continua tentando sozinho.</translation>
+    </message>
+    <message>
+        <source>The board&apos;s service is offline.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 — %2</source>
+        <translation type="unfinished">%1 — %2</translation>
+    </message>
+    <message>
+        <source>not announced</source>
+        <translation type="unfinished">não anunciada</translation>
+    </message>
+    <message>
+        <source>online</source>
+        <translation type="unfinished">online</translation>
+    </message>
+    <message>
+        <source>offline</source>
+        <translation type="unfinished">offline</translation>
     </message>
 </context>
 <context>
@@ -1138,14 +1191,6 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
 <context>
     <name>calimbra::ConfigReader</name>
     <message>
-        <source>takes yes or no (true or false, on or off also do).</source>
-        <translation>recebe yes ou no (true ou false, on ou off também servem).</translation>
-    </message>
-    <message>
-        <source>the section appears twice; merge the two into one.</source>
-        <translation>a seção aparece duas vezes; junte as duas numa só.</translation>
-    </message>
-    <message>
         <source>unknown section; sensors have [sensor.1] to [sensor.9], and the board&apos;s settings come before the first section.</source>
         <translation>seção desconhecida; os sensores têm [sensor.1] a [sensor.9], e as configurações da placa vêm antes da primeira seção.</translation>
     </message>
@@ -1170,58 +1215,6 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
         <translation>configuração de um sensor; coloque-a na seção [sensor.N] desse sensor.</translation>
     </message>
     <message>
-        <source>a setting of the board; put it before the first section.</source>
-        <translation>configuração da placa; coloque-a antes da primeira seção.</translation>
-    </message>
-    <message>
-        <source>unknown setting for the board.</source>
-        <translation>configuração desconhecida para a placa.</translation>
-    </message>
-    <message>
-        <source>unknown setting for a sensor.</source>
-        <translation>configuração desconhecida para um sensor.</translation>
-    </message>
-    <message>
-        <source>takes a positive whole number of bits per second, like 9600.</source>
-        <translation>recebe um número inteiro positivo de bits por segundo, como 9600.</translation>
-    </message>
-    <message>
-        <source>takes a positive whole number of milliseconds, like 2000.</source>
-        <translation>recebe um número inteiro positivo de milissegundos, como 2000.</translation>
-    </message>
-    <message>
-        <source>takes a number of seconds from 0.1 to 86400.</source>
-        <translation>recebe um número de segundos de 0.1 a 86400.</translation>
-    </message>
-    <message>
-        <source>takes sensors from 1 to 9, like 1,3,5-7.</source>
-        <translation>recebe sensores de 1 a 9, como 1,3,5-7.</translation>
-    </message>
-    <message>
-        <source>takes csv, json or influx.</source>
-        <translation>recebe csv, json ou influx.</translation>
-    </message>
-    <message>
-        <source>takes letters, digits, &apos;_&apos; and &apos;-&apos; only, like kitchen-1.</source>
-        <translation>recebe só letras, dígitos, &apos;_&apos; e &apos;-&apos;, como cozinha-1.</translation>
-    </message>
-    <message>
-        <source>cannot hold + or #: they are MQTT wildcards, not topic names.</source>
-        <translation>não pode conter + nem #: são curingas do MQTT, não nomes de tópico.</translation>
-    </message>
-    <message>
-        <source>takes a positive whole number.</source>
-        <translation>recebe um número inteiro positivo.</translation>
-    </message>
-    <message>
-        <source>names no program to run.</source>
-        <translation>não indica nenhum programa a executar.</translation>
-    </message>
-    <message>
-        <source>holds a control character; a name is one line of printable text.</source>
-        <translation>contém um caractere de controle; um nome é uma linha de texto imprimível.</translation>
-    </message>
-    <message>
         <source>takes a number of degrees Celsius, like -0.25.</source>
         <translation>recebe um número de graus Celsius, como -0.25.</translation>
     </message>
@@ -1244,6 +1237,10 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
     <message>
         <source>takes a whole number of rounds, 1 or more.</source>
         <translation>recebe um número inteiro de rodadas, 1 ou mais.</translation>
+    </message>
+    <message>
+        <source>sensor %1 has a section already, at line %2; merge the two into one.</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -1290,8 +1287,16 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
         <translation>Não foi possível escrever para %1: %2; a última linha ficou incompleta.</translation>
     </message>
     <message>
-        <source>The reader of standard output went away.</source>
-        <translation>O programa que lia a saída padrão foi encerrado.</translation>
+        <source>Could not open the log file %1: it is a named pipe (FIFO) that nobody reads. Start its reader first.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The reader of %1 went away.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not write to %1: its reader takes nothing more for now.</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -1358,50 +1363,6 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
         <translation>&amp;Iniciar</translation>
     </message>
     <message>
-        <source>Record readings to</source>
-        <translation>Gravar as leituras em</translation>
-    </message>
-    <message>
-        <source>CSV files (*.csv)</source>
-        <translation>Arquivos CSV (*.csv)</translation>
-    </message>
-    <message>
-        <source>Export the chart</source>
-        <translation>Exportar o gráfico</translation>
-    </message>
-    <message>
-        <source>PNG image (*.png);;SVG drawing (*.svg);;CSV readings (*.csv)</source>
-        <translation>Imagem PNG (*.png);;Desenho SVG (*.svg);;Leituras CSV (*.csv)</translation>
-    </message>
-    <message>
-        <source>Calimbra temperatures</source>
-        <translation>Temperaturas Calimbra</translation>
-    </message>
-    <message>
-        <source>Reading %1 every %2 s</source>
-        <translation>Lendo %1 a cada %2 s</translation>
-    </message>
-    <message>
-        <source>Stopped</source>
-        <translation>Parado</translation>
-    </message>
-    <message>
-        <source>last round %1</source>
-        <translation>última rodada %1</translation>
-    </message>
-    <message>
-        <source>next round %1</source>
-        <translation>próxima rodada %1</translation>
-    </message>
-    <message>
-        <source>recording to %1</source>
-        <translation>gravando em %1</translation>
-    </message>
-    <message>
-        <source>last error at %1: %2</source>
-        <translation>último erro às %1: %2</translation>
-    </message>
-    <message>
         <source>S%1 %2 °C</source>
         <translation>S%1 %2 °C</translation>
     </message>
@@ -1442,44 +1403,12 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
         <translation>Calimbra Monitor</translation>
     </message>
     <message>
-        <source>Open a log</source>
-        <translation>Abrir um registro</translation>
-    </message>
-    <message>
-        <source>Logs (*.csv *.jsonl *.json *.log *.txt);;All files (*)</source>
-        <translation>Registros (*.csv *.jsonl *.json *.log *.txt);;Todos os arquivos (*)</translation>
-    </message>
-    <message>
         <source>Could not save %1; choose another folder or free some space, and export again.</source>
         <translation>Não foi possível salvar %1; escolha outra pasta ou libere espaço e exporte de novo.</translation>
     </message>
     <message>
         <source>%1 — Calimbra Monitor</source>
         <translation>%1 — Calimbra Monitor</translation>
-    </message>
-    <message>
-        <source>The monitor keeps trying by itself.</source>
-        <translation>O monitor continua tentando sozinho.</translation>
-    </message>
-    <message>
-        <source>retrying by itself</source>
-        <translation>tentando de novo sozinho</translation>
-    </message>
-    <message>
-        <source>Reading %1: %2 %</source>
-        <translation>Lendo %1: %2 %</translation>
-    </message>
-    <message>
-        <source>%1: readings from %2 to %3, %4 in all, followed as it grows</source>
-        <translation>%1: leituras de %2 a %3, %4 ao todo, acompanhado enquanto cresce</translation>
-    </message>
-    <message>
-        <source>%1 holds no readings yet; they are shown as they are written</source>
-        <translation>%1 ainda não tem leituras; elas aparecem à medida que são gravadas</translation>
-    </message>
-    <message>
-        <source>last error from %1 to %2: %3</source>
-        <translation>último erro de %1 a %2: %3</translation>
     </message>
     <message>
         <source>Serial port</source>
@@ -1490,96 +1419,12 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
         <translation>Broker MQTT</translation>
     </message>
     <message>
-        <source>%1 — %2</source>
-        <translation>%1 — %2</translation>
-    </message>
-    <message>
-        <source>not announced</source>
-        <translation>não anunciada</translation>
-    </message>
-    <message>
-        <source>online</source>
-        <translation>online</translation>
-    </message>
-    <message>
-        <source>offline</source>
-        <translation>offline</translation>
-    </message>
-    <message>
         <source>Type the broker&apos;s URL in the Broker field, such as mqtt://host:1883, then press Start.</source>
         <translation>Digite a URL do broker no campo Broker, como mqtt://host:1883, e pressione Iniciar.</translation>
     </message>
     <message>
-        <source>The board&apos;s file could not be read, so the monitor starts without the sensors&apos; names, offsets and alarms. Correct the file and start the monitor again, or save new profiles with Sensors…</source>
-        <translation>O arquivo da placa não pôde ser lido, então o monitor começa sem os nomes, as correções e os alarmes dos sensores. Corrija o arquivo e inicie o monitor de novo, ou salve novos perfis com Sensores…</translation>
-    </message>
-    <message>
-        <source>%1 °C at %2</source>
-        <translation>%1 °C às %2</translation>
-    </message>
-    <message>
-        <source>at %1</source>
-        <translation>às %1</translation>
-    </message>
-    <message>
-        <source>Alarm on %1</source>
-        <translation>Alarme em %1</translation>
-    </message>
-    <message>
-        <source>high: above %1 °C</source>
-        <translation>alto: acima de %1 °C</translation>
-    </message>
-    <message>
-        <source>high: above the limit</source>
-        <translation>alto: acima do limite</translation>
-    </message>
-    <message>
-        <source>low: below %1 °C</source>
-        <translation>baixo: abaixo de %1 °C</translation>
-    </message>
-    <message>
-        <source>low: below the limit</source>
-        <translation>baixo: abaixo do limite</translation>
-    </message>
-    <message>
-        <source>lost: no value</source>
-        <translation>perdido: sem valor</translation>
-    </message>
-    <message>
-        <source>Connecting to the broker %1</source>
-        <translation>Conectando ao broker %1</translation>
-    </message>
-    <message>
-        <source>board %1</source>
-        <translation>placa %1</translation>
-    </message>
-    <message>
-        <source>Connected to the broker %1; no board has announced itself yet</source>
-        <translation>Conectado ao broker %1; nenhuma placa se anunciou ainda</translation>
-    </message>
-    <message>
-        <source>Connected to the broker %1; choose a board in the Board field</source>
-        <translation>Conectado ao broker %1; escolha uma placa no campo Placa</translation>
-    </message>
-    <message>
-        <source>Watching board %1 on the broker %2</source>
-        <translation>Observando a placa %1 no broker %2</translation>
-    </message>
-    <message>
-        <source>the board has not announced itself</source>
-        <translation>a placa não se anunciou</translation>
-    </message>
-    <message>
-        <source>the board is online</source>
-        <translation>a placa está online</translation>
-    </message>
-    <message>
-        <source>the board is offline since %1</source>
-        <translation>a placa está offline desde %1</translation>
-    </message>
-    <message>
-        <source>last reading %1</source>
-        <translation>última leitura %1</translation>
+        <source>Log file</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -1680,6 +1525,10 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
         <source>Could not connect to the MQTT broker %1: %2.</source>
         <translation>Não foi possível conectar ao broker MQTT %1: %2.</translation>
     </message>
+    <message>
+        <source>A persistent MQTT session needs a client id of its own, by which the broker keeps it.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>calimbra::MqttSink</name>
@@ -1702,6 +1551,18 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
     <message>
         <source>The outbox of %1 keeps readings again.</source>
         <translation>A caixa de saída para %1 voltou a guardar leituras.</translation>
+    </message>
+    <message>
+        <source>The board&apos;s name &quot;%1&quot; cannot be part of an MQTT topic: it may hold only letters, digits, _ and - (at most 64).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation type="unfinished">%1: %2</translation>
+    </message>
+    <message>
+        <source>Readings for %1 left in the outbox %2: %3. They go to the broker at the next run.</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -1760,6 +1621,53 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
     </message>
 </context>
 <context>
+    <name>calimbra::ReadingView</name>
+    <message>
+        <source>Calimbra Monitor</source>
+        <translation type="unfinished">Calimbra Monitor</translation>
+    </message>
+    <message>
+        <source>The chart</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 °C at %2</source>
+        <translation type="unfinished">%1 °C às %2</translation>
+    </message>
+    <message>
+        <source>at %1</source>
+        <translation type="unfinished">às %1</translation>
+    </message>
+    <message>
+        <source>Alarm on %1</source>
+        <translation type="unfinished">Alarme em %1</translation>
+    </message>
+    <message>
+        <source>%1 — %2</source>
+        <translation type="unfinished">%1 — %2</translation>
+    </message>
+    <message>
+        <source>high: above %1 °C</source>
+        <translation type="unfinished">alto: acima de %1 °C</translation>
+    </message>
+    <message>
+        <source>high: above the limit</source>
+        <translation type="unfinished">alto: acima do limite</translation>
+    </message>
+    <message>
+        <source>low: below %1 °C</source>
+        <translation type="unfinished">baixo: abaixo de %1 °C</translation>
+    </message>
+    <message>
+        <source>low: below the limit</source>
+        <translation type="unfinished">baixo: abaixo do limite</translation>
+    </message>
+    <message>
+        <source>lost: no value</source>
+        <translation type="unfinished">perdido: sem valor</translation>
+    </message>
+</context>
+<context>
     <name>calimbra::SamplingSession</name>
     <message>
         <source>A reply for another sensor (&quot;%1&quot;) arrived while sensor %2 was asked: a late answer to an earlier request, dropped. Late replies are dropped without saying so again; a longer time-out may avoid them.</source>
@@ -1799,6 +1707,18 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
     <message>
         <source>%1 — not answering</source>
         <translation>%1 — sem resposta</translation>
+    </message>
+    <message>
+        <source>port not open</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>line lost</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>board not answering</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -1849,10 +1769,130 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
     </message>
 </context>
 <context>
+    <name>calimbra::SerialWatch</name>
+    <message>
+        <source>The monitor keeps trying by itself.</source>
+        <translation type="unfinished">O monitor continua tentando sozinho.</translation>
+    </message>
+    <message>
+        <source>last round %1</source>
+        <translation type="unfinished">última rodada %1</translation>
+    </message>
+    <message>
+        <source>Reading %1 every %2 s</source>
+        <translation type="unfinished">Lendo %1 a cada %2 s</translation>
+    </message>
+    <message>
+        <source>retrying by itself</source>
+        <translation type="unfinished">tentando de novo sozinho</translation>
+    </message>
+    <message>
+        <source>next round %1</source>
+        <translation type="unfinished">próxima rodada %1</translation>
+    </message>
+</context>
+<context>
     <name>calimbra::Sink</name>
     <message>
         <source>%1 works again.</source>
         <translation>%1 voltou a funcionar.</translation>
+    </message>
+    <message>
+        <source>%1 failed: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>calimbra::StatusLine</name>
+    <message>
+        <source>Reading %1: %2 %</source>
+        <translation type="unfinished">Lendo %1: %2 %</translation>
+    </message>
+    <message>
+        <source>%1: readings from %2 to %3, %4 in all, followed as it grows</source>
+        <translation type="unfinished">%1: leituras de %2 a %3, %4 ao todo, acompanhado enquanto cresce</translation>
+    </message>
+    <message>
+        <source>%1 holds no readings yet; they are shown as they are written</source>
+        <translation type="unfinished">%1 ainda não tem leituras; elas aparecem à medida que são gravadas</translation>
+    </message>
+    <message>
+        <source>Stopped</source>
+        <translation type="unfinished">Parado</translation>
+    </message>
+    <message>
+        <source>recording to %1</source>
+        <translation type="unfinished">gravando em %1</translation>
+    </message>
+    <message>
+        <source>last error from %1 to %2: %3</source>
+        <translation type="unfinished">último erro de %1 a %2: %3</translation>
+    </message>
+    <message>
+        <source>last error at %1: %2</source>
+        <translation type="unfinished">último erro às %1: %2</translation>
+    </message>
+    <message>
+        <source>Waiting for the board&apos;s first readings…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Waiting for a board to announce itself on the broker…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Waiting for the readings of %1 from the broker…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The log holds no readings yet; they are shown as they are written.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Type the broker&apos;s URL in the Broker field and press Start (F5),
+or open a log with File › Open log… (Ctrl+O).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Choose the board&apos;s port in the Port field and press Start (F5),
+or open a log with File › Open log… (Ctrl+O).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Connecting to the broker %1</source>
+        <translation type="unfinished">Conectando ao broker %1</translation>
+    </message>
+    <message>
+        <source>board %1</source>
+        <translation type="unfinished">placa %1</translation>
+    </message>
+    <message>
+        <source>Connected to the broker %1; no board has announced itself yet</source>
+        <translation type="unfinished">Conectado ao broker %1; nenhuma placa se anunciou ainda</translation>
+    </message>
+    <message>
+        <source>Connected to the broker %1; choose a board in the Board field</source>
+        <translation type="unfinished">Conectado ao broker %1; escolha uma placa no campo Placa</translation>
+    </message>
+    <message>
+        <source>Watching board %1 on the broker %2</source>
+        <translation type="unfinished">Observando a placa %1 no broker %2</translation>
+    </message>
+    <message>
+        <source>the board has not announced itself</source>
+        <translation type="unfinished">a placa não se anunciou</translation>
+    </message>
+    <message>
+        <source>the board is online</source>
+        <translation type="unfinished">a placa está online</translation>
+    </message>
+    <message>
+        <source>the board is offline since %1</source>
+        <translation type="unfinished">a placa está offline desde %1</translation>
+    </message>
+    <message>
+        <source>last reading %1</source>
+        <translation type="unfinished">última leitura %1</translation>
     </message>
 </context>
 <context>
@@ -1871,6 +1911,93 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
     <message>
         <source>Could not watch for stop signals: %1.</source>
         <translation>Não foi possível vigiar os sinais de término: %1.</translation>
+    </message>
+</context>
+<context>
+    <name>calimbra::board_settings</name>
+    <message>
+        <source>takes sensors from 1 to 9, like 1,3,5-7.</source>
+        <translation type="unfinished">recebe sensores de 1 a 9, como 1,3,5-7.</translation>
+    </message>
+    <message>
+        <source>names no program to run.</source>
+        <translation type="unfinished">não indica nenhum programa a executar.</translation>
+    </message>
+    <message>
+        <source>name</source>
+        <translation type="unfinished">nome</translation>
+    </message>
+    <message>
+        <source>Serial port: COM1 to COMn, a device such as /dev/ttyUSB0, or any path to one (default COM1, that is /dev/ttyS0).</source>
+        <translation type="unfinished">Porta serial: COM1 a COMn, um dispositivo como /dev/ttyUSB0, ou qualquer caminho até um (padrão COM1, isto é, /dev/ttyS0).</translation>
+    </message>
+    <message>
+        <source>takes the board&apos;s serial port.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>rate</source>
+        <translation type="unfinished">velocidade</translation>
+    </message>
+    <message>
+        <source>Baud rate (default 9600; 8N1, no flow control).</source>
+        <translation type="unfinished">Velocidade em baud (padrão 9600; 8N1, sem controle de fluxo).</translation>
+    </message>
+    <message>
+        <source>takes a whole number of bits per second from 1 to %1, like 9600.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ms</source>
+        <translation type="unfinished">ms</translation>
+    </message>
+    <message>
+        <source>How long to wait for each reply, in milliseconds (default 2000).</source>
+        <translation type="unfinished">Quanto esperar por cada resposta, em milissegundos (padrão 2000).</translation>
+    </message>
+    <message>
+        <source>takes a whole number of milliseconds from 1 to %1, like 2000.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>seconds</source>
+        <translation type="unfinished">segundos</translation>
+    </message>
+    <message>
+        <source>log: seconds from the start of one round to the next, 0.1 to 86400 (default 10).</source>
+        <translation type="unfinished">log: segundos entre o início de uma rodada e o da seguinte, de 0.1 a 86400 (padrão 10).</translation>
+    </message>
+    <message>
+        <source>rounds</source>
+        <translation type="unfinished">rodadas</translation>
+    </message>
+    <message>
+        <source>log: stop after this many rounds; gives up (status 2 or 3) when they are not done within count x interval + 30 s + 10 x timeout.</source>
+        <translation type="unfinished">log: para depois deste número de rodadas; desiste (código 2 ou 3) quando elas não terminam em rodadas x intervalo + 30 s + 10 x tempo limite.</translation>
+    </message>
+    <message>
+        <source>takes a whole number of rounds from 1 to %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>list</source>
+        <translation type="unfinished">lista</translation>
+    </message>
+    <message>
+        <source>log: the sensors to read, e.g. 1,3,5-7 (default: all active ones).</source>
+        <translation type="unfinished">log: os sensores a ler, por exemplo 1,3,5-7 (padrão: todos os ativos).</translation>
+    </message>
+    <message>
+        <source>log: the board&apos;s name in topics, ids and metrics (letters, digits, _ and -; default: from the port&apos;s stable name).</source>
+        <translation type="unfinished">log: o nome da placa em tópicos, ids e métricas (letras, dígitos, _ e -; padrão: a partir do nome estável da porta).</translation>
+    </message>
+    <message>
+        <source>command</source>
+        <translation type="unfinished">comando</translation>
+    </message>
+    <message>
+        <source>log: run this command (without a shell) when an alarm is raised or cleared.</source>
+        <translation type="unfinished">log: executa este comando (sem shell) quando um alarme é disparado ou normalizado.</translation>
     </message>
 </context>
 <context>
@@ -1942,10 +2069,6 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
         <source>Gave up: the %1 rounds asked for were not done within %2 s.</source>
         <translation>Encerrado sem concluir: as %1 rodadas pedidas não terminaram em %2 s.</translation>
     </message>
-    <message>
-        <source>%1 The outbox keeps the readings bound for the broker; give it a folder of its own that this user may write with --outbox.</source>
-        <translation>%1 A caixa de saída guarda as leituras destinadas ao broker; dê a ela, com --outbox, uma pasta própria em que este usuário possa escrever.</translation>
-    </message>
 </context>
 <context>
     <name>calimbra::cli::Questions</name>
@@ -1968,6 +2091,117 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
     <message>
         <source>the sensor did not answer</source>
         <translation>o sensor não respondeu</translation>
+    </message>
+</context>
+<context>
+    <name>calimbra::file_output</name>
+    <message>
+        <source>takes csv, json or influx.</source>
+        <translation type="unfinished">recebe csv, json ou influx.</translation>
+    </message>
+    <message>
+        <source>format</source>
+        <translation type="unfinished">formato</translation>
+    </message>
+    <message>
+        <source>log: csv (time, sensor, celsius, reply, name, with a header in a new file), json (JSON Lines) or influx (InfluxDB line protocol). Default csv.</source>
+        <translation type="unfinished">log: csv (hora, sensor, graus Celsius, resposta, nome, com cabeçalho num arquivo novo), json (JSON Lines) ou influx (protocolo de linha do InfluxDB). Padrão csv.</translation>
+    </message>
+    <message>
+        <source>file</source>
+        <translation type="unfinished">arquivo</translation>
+    </message>
+    <message>
+        <source>log: append to this file instead of writing to standard output.</source>
+        <translation type="unfinished">log: acrescenta a este arquivo em vez de escrever na saída padrão.</translation>
+    </message>
+    <message>
+        <source>takes the path of a file.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>calimbra::judge</name>
+    <message>
+        <source>%1 The decimal mark is a point (20.5), and a comma is never a thousands separator: write 20000, not 20,000.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>takes yes or no (true or false, on or off also do).</source>
+        <translation type="unfinished">recebe yes ou no (true ou false, on ou off também servem).</translation>
+    </message>
+</context>
+<context>
+    <name>calimbra::metrics_output</name>
+    <message>
+        <source>[host:]port</source>
+        <translation type="unfinished">[host:]porta</translation>
+    </message>
+    <message>
+        <source>log: serve Prometheus metrics at http://HOST:PORT/metrics (default host 127.0.0.1).</source>
+        <translation type="unfinished">log: serve métricas Prometheus em http://HOST:PORTA/metrics (host padrão 127.0.0.1).</translation>
+    </message>
+</context>
+<context>
+    <name>calimbra::mqtt_output</name>
+    <message>
+        <source>takes the path of a file.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>url</source>
+        <translation type="unfinished">url</translation>
+    </message>
+    <message>
+        <source>log: publish to this MQTT broker, mqtt://[user[:password]@]host[:port] or mqtts://... for TLS.</source>
+        <translation type="unfinished">log: publica neste broker MQTT, mqtt://[usuário[:senha]@]host[:porta] ou mqtts://... para TLS.</translation>
+    </message>
+    <message>
+        <source>log: do not announce the sensors to Home Assistant.</source>
+        <translation type="unfinished">log: não anuncia os sensores ao Home Assistant.</translation>
+    </message>
+    <message>
+        <source>prefix</source>
+        <translation type="unfinished">prefixo</translation>
+    </message>
+    <message>
+        <source>log: Home Assistant&apos;s discovery prefix (default homeassistant).</source>
+        <translation type="unfinished">log: o prefixo de descoberta do Home Assistant (padrão homeassistant).</translation>
+    </message>
+    <message>
+        <source>folder</source>
+        <translation type="unfinished">pasta</translation>
+    </message>
+    <message>
+        <source>log: the folder of the readings waiting for the broker (default $STATE_DIRECTORY, or ~/.local/state/calimbra/BOARD).</source>
+        <translation type="unfinished">log: a pasta das leituras que aguardam o broker (padrão $STATE_DIRECTORY, ou ~/.local/state/calimbra/BOARD).</translation>
+    </message>
+    <message>
+        <source>takes the path of a folder.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>readings</source>
+        <translation type="unfinished">leituras</translation>
+    </message>
+    <message>
+        <source>log: readings kept while the broker is away; beyond it the oldest are dropped (default 1000000).</source>
+        <translation type="unfinished">log: leituras guardadas enquanto o broker está fora do ar; além desse número, as mais antigas são descartadas (padrão 1000000).</translation>
+    </message>
+    <message>
+        <source>takes a whole number of readings from 1 to %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 The outbox keeps the readings bound for the broker; give it a folder of its own that this user may write with --outbox.</source>
+        <translation type="unfinished">%1 A caixa de saída guarda as leituras destinadas ao broker; dê a ela, com --outbox, uma pasta própria em que este usuário possa escrever.</translation>
+    </message>
+</context>
+<context>
+    <name>std::chrono</name>
+    <message>
+        <source>takes a number of seconds from %1 to %2.</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 </TS>
