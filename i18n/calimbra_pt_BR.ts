@@ -232,15 +232,15 @@
     </message>
     <message>
         <source>&amp;Log:</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Registro:</translation>
     </message>
     <message>
         <source>a log of calimbra-cli log or of Record</source>
-        <translation type="unfinished"></translation>
+        <translation>um registro do calimbra-cli log ou de Gravar</translation>
     </message>
     <message>
         <source>The log shown, followed as it grows; Start reads it again from its start</source>
-        <translation type="unfinished"></translation>
+        <translation>O registro mostrado, acompanhado enquanto cresce; Iniciar o lê de novo desde o começo</translation>
     </message>
 </context>
 <context>
@@ -307,11 +307,11 @@
     </message>
     <message>
         <source>The outbox %1 is damaged (%2), and it could not be moved aside to %3: %4. Move it aside, with the files beside it whose names begin the same, and start again: a new, empty outbox is made.</source>
-        <translation type="unfinished"></translation>
+        <translation>A caixa de saída %1 está danificada (%2), e não foi possível movê-la para %3: %4. Tire-a do lugar, junto com os arquivos ao lado dela cujos nomes começam da mesma forma, e inicie de novo: uma caixa de saída nova e vazia será criada.</translation>
     </message>
     <message>
         <source>The outbox %1 was damaged (%2). It was moved aside to %3, with the readings it held, and a new, empty outbox was started.</source>
-        <translation type="unfinished"></translation>
+        <translation>A caixa de saída %1 estava danificada (%2). Ela foi movida para %3, com as leituras que guardava, e uma caixa de saída nova e vazia foi iniciada.</translation>
     </message>
 </context>
 <context>
@@ -638,7 +638,7 @@ Sinais:
     <name>Topics</name>
     <message>
         <source>The Home Assistant discovery prefix &quot;%1&quot; cannot be used: a prefix is one or more topic levels such as &quot;homeassistant&quot; or &quot;ha/discovery&quot;, without &quot;+&quot;, &quot;#&quot; or control characters, neither beginning nor ending with &quot;/&quot;, not beginning with &quot;$&quot;, and at most %2 characters long.</source>
-        <translation type="unfinished"></translation>
+        <translation>O prefixo de descoberta do Home Assistant &quot;%1&quot; não pode ser usado: um prefixo é um ou mais níveis de tópico, como &quot;homeassistant&quot; ou &quot;ha/discovery&quot;, sem &quot;+&quot;, &quot;#&quot; nem caracteres de controle, que não começa nem termina com &quot;/&quot;, não começa com &quot;$&quot; e tem no máximo %2 caracteres.</translation>
     </message>
 </context>
 <context>
@@ -931,71 +931,71 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
     </message>
     <message>
         <source>holds a control character; a name is one line of printable text.</source>
-        <translation type="unfinished">contém um caractere de controle; um nome é uma linha de texto imprimível.</translation>
+        <translation>contém um caractere de controle; um nome é uma linha de texto imprimível.</translation>
     </message>
     <message>
         <source>is %1 characters long; a name has at most %2.</source>
-        <translation type="unfinished"></translation>
+        <translation>tem %1 caracteres; um nome tem no máximo %2.</translation>
     </message>
     <message>
         <source>ends in a backslash, which InfluxDB&apos;s line protocol cannot carry in a tag; remove it.</source>
-        <translation type="unfinished"></translation>
+        <translation>termina com uma barra invertida, que o protocolo de linha do InfluxDB não consegue levar numa tag; remova-a.</translation>
     </message>
     <message>
         <source>Check the LoadCredential=mqtt_password:FILE line of the service&apos;s unit.</source>
-        <translation type="unfinished"></translation>
+        <translation>Verifique a linha LoadCredential=mqtt_password:ARQUIVO da unidade do serviço.</translation>
     </message>
     <message>
         <source>Could not read the broker&apos;s password from systemd&apos;s credential %1: %2. %3</source>
-        <translation type="unfinished"></translation>
+        <translation>Não foi possível ler a senha do broker da credencial %1 do systemd: %2. %3</translation>
     </message>
     <message>
         <source>systemd&apos;s credential %1 has no password on its first line. %2</source>
-        <translation type="unfinished"></translation>
+        <translation>A credencial %1 do systemd não tem uma senha na primeira linha. %2</translation>
     </message>
     <message>
         <source>takes letters, digits, &apos;_&apos; and &apos;-&apos; only, at most 64 of them, like kitchen-1.</source>
-        <translation type="unfinished"></translation>
+        <translation>recebe só letras, dígitos, &apos;_&apos; e &apos;-&apos;, no máximo 64 deles, como cozinha-1.</translation>
     </message>
     <message>
         <source>--%1 &quot;%2&quot;: %3</source>
-        <translation type="unfinished"></translation>
+        <translation>--%1 &quot;%2&quot;: %3</translation>
     </message>
     <message>
         <source>Calimbra temperatures</source>
-        <translation type="unfinished">Temperaturas Calimbra</translation>
+        <translation>Temperaturas Calimbra</translation>
     </message>
     <message>
         <source>Record readings to</source>
-        <translation type="unfinished">Gravar as leituras em</translation>
+        <translation>Gravar as leituras em</translation>
     </message>
     <message>
         <source>CSV files (*.csv)</source>
-        <translation type="unfinished">Arquivos CSV (*.csv)</translation>
+        <translation>Arquivos CSV (*.csv)</translation>
     </message>
     <message>
         <source>Open a log</source>
-        <translation type="unfinished">Abrir um registro</translation>
+        <translation>Abrir um registro</translation>
     </message>
     <message>
         <source>Logs (*.csv *.jsonl *.json *.log *.txt);;All files (*)</source>
-        <translation type="unfinished">Registros (*.csv *.jsonl *.json *.log *.txt);;Todos os arquivos (*)</translation>
+        <translation>Registros (*.csv *.jsonl *.json *.log *.txt);;Todos os arquivos (*)</translation>
     </message>
     <message>
         <source>Export the chart</source>
-        <translation type="unfinished">Exportar o gráfico</translation>
+        <translation>Exportar o gráfico</translation>
     </message>
     <message>
         <source>PNG image (*.png);;SVG drawing (*.svg);;CSV readings (*.csv)</source>
-        <translation type="unfinished">Imagem PNG (*.png);;Desenho SVG (*.svg);;Leituras CSV (*.csv)</translation>
+        <translation>Imagem PNG (*.png);;Desenho SVG (*.svg);;Leituras CSV (*.csv)</translation>
     </message>
     <message>
         <source>Calimbra Monitor</source>
-        <translation type="unfinished">Calimbra Monitor</translation>
+        <translation>Calimbra Monitor</translation>
     </message>
     <message>
         <source>The board&apos;s file could not be read, so the monitor starts without the sensors&apos; names, offsets and alarms. Correct the file and start the monitor again, or save new profiles with Sensors…</source>
-        <translation type="unfinished">O arquivo da placa não pôde ser lido, então o monitor começa sem os nomes, as correções e os alarmes dos sensores. Corrija o arquivo e inicie o monitor de novo, ou salve novos perfis com Sensores…</translation>
+        <translation>O arquivo da placa não pôde ser lido, então o monitor começa sem os nomes, as correções e os alarmes dos sensores. Corrija o arquivo e inicie o monitor de novo, ou salve novos perfis com Sensores…</translation>
     </message>
 </context>
 <context>
@@ -1026,30 +1026,30 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
     </message>
     <message>
         <source>The alarm command&apos;s program %1 is not there, or may not be run by this user: give the path of an executable file with --on-alarm or on_alarm in the board&apos;s file.</source>
-        <translation type="unfinished"></translation>
+        <translation>O programa %1 do comando de alarme não existe, ou este usuário não pode executá-lo: informe o caminho de um arquivo executável com --on-alarm ou com on_alarm no arquivo da placa.</translation>
     </message>
     <message>
         <source>The alarm command %1 (%2) was not run: %3 commands are waiting their turn already. Alarm commands are dropped until there is room again.</source>
-        <translation type="unfinished"></translation>
+        <translation>O comando de alarme %1 (%2) não foi executado: %3 comandos já aguardam a sua vez. Os comandos de alarme são descartados até haver lugar de novo.</translation>
     </message>
     <message>
         <source>The alarm command %1 was not run for %2 alarms while its queue was full (the last: %3); it runs again for every alarm.</source>
-        <translation type="unfinished"></translation>
+        <translation>O comando de alarme %1 não foi executado para %2 alarmes enquanto a sua fila estava cheia (o último: %3); ele volta a ser executado para cada alarme.</translation>
     </message>
 </context>
 <context>
     <name>calimbra::BoardConfig</name>
     <message>
         <source>a setting of the board; put it before the first section.</source>
-        <translation type="unfinished">configuração da placa; coloque-a antes da primeira seção.</translation>
+        <translation>configuração da placa; coloque-a antes da primeira seção.</translation>
     </message>
     <message>
         <source>unknown setting for a sensor.</source>
-        <translation type="unfinished">configuração desconhecida para um sensor.</translation>
+        <translation>configuração desconhecida para um sensor.</translation>
     </message>
     <message>
         <source>unknown setting for the board.</source>
-        <translation type="unfinished">configuração desconhecida para a placa.</translation>
+        <translation>configuração desconhecida para a placa.</translation>
     </message>
 </context>
 <context>
@@ -1071,82 +1071,82 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
     </message>
     <message>
         <source>The monitor&apos;s id &quot;%1&quot; cannot name an MQTT session: it may hold only letters, digits, _ and - (at most %2).</source>
-        <translation type="unfinished"></translation>
+        <translation>O id do monitor &quot;%1&quot; não pode nomear uma sessão MQTT: ele só pode conter letras, dígitos, _ e - (no máximo %2).</translation>
     </message>
     <message>
         <source>The board &quot;%1&quot; cannot be followed: a board&apos;s name holds only letters, digits, _ and - (at most 64).</source>
-        <translation type="unfinished"></translation>
+        <translation>Não é possível acompanhar a placa &quot;%1&quot;: o nome de uma placa contém só letras, dígitos, _ e - (no máximo 64).</translation>
     </message>
     <message>
         <source>More messages on the broker %1 are not what a Calimbra service publishes; they are left out without a word.</source>
-        <translation type="unfinished"></translation>
+        <translation>Outras mensagens no broker %1 também não são o que um serviço Calimbra publica; elas são ignoradas sem novo aviso.</translation>
     </message>
     <message>
         <source>The broker has a message on a topic of %1 characters (%2), longer than any of a Calimbra service (at most %3); such messages are left out.</source>
-        <translation type="unfinished"></translation>
+        <translation>O broker tem uma mensagem num tópico de %1 caracteres (%2), mais longo que qualquer tópico de um serviço Calimbra (no máximo %3); mensagens assim são ignoradas.</translation>
     </message>
     <message>
         <source>The broker has a message of %1 bytes on %2, larger than any of a Calimbra service (at most %3); such messages are left out.</source>
-        <translation type="unfinished"></translation>
+        <translation>O broker tem uma mensagem de %1 bytes em %2, maior que qualquer mensagem de um serviço Calimbra (no máximo %3); mensagens assim são ignoradas.</translation>
     </message>
     <message>
         <source>The broker has a message on %1, whose board&apos;s name is not one a Calimbra service gives (letters, digits, _ and -, at most 64); such boards are left out.</source>
-        <translation type="unfinished"></translation>
+        <translation>O broker tem uma mensagem em %1, cujo nome de placa não é um que um serviço Calimbra daria (letras, dígitos, _ e -, no máximo 64); placas assim são ignoradas.</translation>
     </message>
     <message>
         <source>The broker has a message on %1, which names no sensor from 1 to 9 or no alarm of a Calimbra service; it is left out.</source>
-        <translation type="unfinished"></translation>
+        <translation>O broker tem uma mensagem em %1, que não indica um sensor de 1 a 9 ou um alarme de um serviço Calimbra; ela é ignorada.</translation>
     </message>
     <message>
         <source>The broker %1 has more than %2 boards; the others are left out.</source>
-        <translation type="unfinished"></translation>
+        <translation>O broker %1 tem mais de %2 placas; as outras são ignoradas.</translation>
     </message>
     <message>
         <source>The sensor&apos;s name on %1 is %2 characters long, longer than a sensor&apos;s profile takes (%3); it is left out.</source>
-        <translation type="unfinished"></translation>
+        <translation>O nome do sensor em %1 tem %2 caracteres, mais do que o perfil de um sensor aceita (%3); ele é ignorado.</translation>
     </message>
     <message>
         <source>A message on %1 is not a sensor&apos;s limits; it is left out.</source>
-        <translation type="unfinished"></translation>
+        <translation>Uma mensagem em %1 não traz os limites de um sensor; ela é ignorada.</translation>
     </message>
     <message>
         <source>A message on %1 is not a reading as a Calimbra service writes it ({&quot;time&quot;: ..., &quot;sensor&quot;: %2, &quot;celsius&quot;: ..., &quot;reply&quot;: ...}); it is left out.</source>
-        <translation type="unfinished"></translation>
+        <translation>Uma mensagem em %1 não é uma leitura como um serviço Calimbra a escreve ({&quot;time&quot;: ..., &quot;sensor&quot;: %2, &quot;celsius&quot;: ..., &quot;reply&quot;: ...}); ela é ignorada.</translation>
     </message>
     <message>
         <source>A reading on %1 of %2 °C is outside what a sensor measures (%3 to %4 °C); such readings are left out.</source>
-        <translation type="unfinished"></translation>
+        <translation>Uma leitura de %2 °C em %1 está fora do que um sensor mede (%3 a %4 °C); leituras assim são ignoradas.</translation>
     </message>
     <message>
         <source>A reading on %1 names its sensor with %2 characters, more than a sensor&apos;s profile takes (%3); the name is left out.</source>
-        <translation type="unfinished"></translation>
+        <translation>Uma leitura em %1 dá ao seu sensor um nome de %2 caracteres, mais do que o perfil de um sensor aceita (%3); o nome é ignorado.</translation>
     </message>
 </context>
 <context>
     <name>calimbra::BrokerWatch</name>
     <message>
         <source>The monitor keeps trying by itself.</source>
-        <translation type="unfinished">O monitor continua tentando sozinho.</translation>
+        <translation>O monitor continua tentando sozinho.</translation>
     </message>
     <message>
         <source>The board&apos;s service is offline.</source>
-        <translation type="unfinished"></translation>
+        <translation>O serviço da placa está offline.</translation>
     </message>
     <message>
         <source>%1 — %2</source>
-        <translation type="unfinished">%1 — %2</translation>
+        <translation>%1 — %2</translation>
     </message>
     <message>
         <source>not announced</source>
-        <translation type="unfinished">não anunciada</translation>
+        <translation>não anunciada</translation>
     </message>
     <message>
         <source>online</source>
-        <translation type="unfinished">online</translation>
+        <translation>online</translation>
     </message>
     <message>
         <source>offline</source>
-        <translation type="unfinished">offline</translation>
+        <translation>offline</translation>
     </message>
 </context>
 <context>
@@ -1240,7 +1240,7 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
     </message>
     <message>
         <source>sensor %1 has a section already, at line %2; merge the two into one.</source>
-        <translation type="unfinished"></translation>
+        <translation>o sensor %1 já tem uma seção, na linha %2; junte as duas numa só.</translation>
     </message>
 </context>
 <context>
@@ -1288,15 +1288,15 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
     </message>
     <message>
         <source>Could not open the log file %1: it is a named pipe (FIFO) that nobody reads. Start its reader first.</source>
-        <translation type="unfinished"></translation>
+        <translation>Não foi possível abrir o arquivo de registro %1: ele é um pipe nomeado (FIFO) que ninguém lê. Inicie primeiro o programa que o lê.</translation>
     </message>
     <message>
         <source>The reader of %1 went away.</source>
-        <translation type="unfinished"></translation>
+        <translation>O programa que lia %1 foi encerrado.</translation>
     </message>
     <message>
         <source>Could not write to %1: its reader takes nothing more for now.</source>
-        <translation type="unfinished"></translation>
+        <translation>Não foi possível escrever para %1: o programa que o lê não aceita mais nada por enquanto.</translation>
     </message>
 </context>
 <context>
@@ -1424,7 +1424,7 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
     </message>
     <message>
         <source>Log file</source>
-        <translation type="unfinished"></translation>
+        <translation>Arquivo de registro</translation>
     </message>
 </context>
 <context>
@@ -1527,7 +1527,7 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
     </message>
     <message>
         <source>A persistent MQTT session needs a client id of its own, by which the broker keeps it.</source>
-        <translation type="unfinished"></translation>
+        <translation>Uma sessão MQTT persistente precisa de um id de cliente próprio, pelo qual o broker a guarda.</translation>
     </message>
 </context>
 <context>
@@ -1554,15 +1554,15 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
     </message>
     <message>
         <source>The board&apos;s name &quot;%1&quot; cannot be part of an MQTT topic: it may hold only letters, digits, _ and - (at most 64).</source>
-        <translation type="unfinished"></translation>
+        <translation>O nome da placa &quot;%1&quot; não pode fazer parte de um tópico MQTT: ele só pode conter letras, dígitos, _ e - (no máximo 64).</translation>
     </message>
     <message>
         <source>%1: %2</source>
-        <translation type="unfinished">%1: %2</translation>
+        <translation>%1: %2</translation>
     </message>
     <message>
         <source>Readings for %1 left in the outbox %2: %3. They go to the broker at the next run.</source>
-        <translation type="unfinished"></translation>
+        <translation>Leituras para %1 que ficaram na caixa de saída %2: %3. Elas vão para o broker na próxima execução.</translation>
     </message>
 </context>
 <context>
@@ -1624,47 +1624,47 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
     <name>calimbra::ReadingView</name>
     <message>
         <source>Calimbra Monitor</source>
-        <translation type="unfinished">Calimbra Monitor</translation>
+        <translation>Calimbra Monitor</translation>
     </message>
     <message>
         <source>The chart</source>
-        <translation type="unfinished"></translation>
+        <translation>o gráfico</translation>
     </message>
     <message>
         <source>%1 °C at %2</source>
-        <translation type="unfinished">%1 °C às %2</translation>
+        <translation>%1 °C às %2</translation>
     </message>
     <message>
         <source>at %1</source>
-        <translation type="unfinished">às %1</translation>
+        <translation>às %1</translation>
     </message>
     <message>
         <source>Alarm on %1</source>
-        <translation type="unfinished">Alarme em %1</translation>
+        <translation>Alarme em %1</translation>
     </message>
     <message>
         <source>%1 — %2</source>
-        <translation type="unfinished">%1 — %2</translation>
+        <translation>%1 — %2</translation>
     </message>
     <message>
         <source>high: above %1 °C</source>
-        <translation type="unfinished">alto: acima de %1 °C</translation>
+        <translation>alto: acima de %1 °C</translation>
     </message>
     <message>
         <source>high: above the limit</source>
-        <translation type="unfinished">alto: acima do limite</translation>
+        <translation>alto: acima do limite</translation>
     </message>
     <message>
         <source>low: below %1 °C</source>
-        <translation type="unfinished">baixo: abaixo de %1 °C</translation>
+        <translation>baixo: abaixo de %1 °C</translation>
     </message>
     <message>
         <source>low: below the limit</source>
-        <translation type="unfinished">baixo: abaixo do limite</translation>
+        <translation>baixo: abaixo do limite</translation>
     </message>
     <message>
         <source>lost: no value</source>
-        <translation type="unfinished">perdido: sem valor</translation>
+        <translation>perdido: sem valor</translation>
     </message>
 </context>
 <context>
@@ -1710,15 +1710,15 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
     </message>
     <message>
         <source>port not open</source>
-        <translation type="unfinished"></translation>
+        <translation>porta não aberta</translation>
     </message>
     <message>
         <source>line lost</source>
-        <translation type="unfinished"></translation>
+        <translation>linha perdida</translation>
     </message>
     <message>
         <source>board not answering</source>
-        <translation type="unfinished"></translation>
+        <translation>placa sem resposta</translation>
     </message>
 </context>
 <context>
@@ -1772,23 +1772,23 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
     <name>calimbra::SerialWatch</name>
     <message>
         <source>The monitor keeps trying by itself.</source>
-        <translation type="unfinished">O monitor continua tentando sozinho.</translation>
+        <translation>O monitor continua tentando sozinho.</translation>
     </message>
     <message>
         <source>last round %1</source>
-        <translation type="unfinished">última rodada %1</translation>
+        <translation>última rodada %1</translation>
     </message>
     <message>
         <source>Reading %1 every %2 s</source>
-        <translation type="unfinished">Lendo %1 a cada %2 s</translation>
+        <translation>Lendo %1 a cada %2 s</translation>
     </message>
     <message>
         <source>retrying by itself</source>
-        <translation type="unfinished">tentando de novo sozinho</translation>
+        <translation>tentando de novo sozinho</translation>
     </message>
     <message>
         <source>next round %1</source>
-        <translation type="unfinished">próxima rodada %1</translation>
+        <translation>próxima rodada %1</translation>
     </message>
 </context>
 <context>
@@ -1799,100 +1799,102 @@ em SIGINT ou SIGTERM; SIGHUP reabre o seu arquivo de saída.</translation>
     </message>
     <message>
         <source>%1 failed: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 falhou: %2</translation>
     </message>
 </context>
 <context>
     <name>calimbra::StatusLine</name>
     <message>
         <source>Reading %1: %2 %</source>
-        <translation type="unfinished">Lendo %1: %2 %</translation>
+        <translation>Lendo %1: %2 %</translation>
     </message>
     <message>
         <source>%1: readings from %2 to %3, %4 in all, followed as it grows</source>
-        <translation type="unfinished">%1: leituras de %2 a %3, %4 ao todo, acompanhado enquanto cresce</translation>
+        <translation>%1: leituras de %2 a %3, %4 ao todo, acompanhado enquanto cresce</translation>
     </message>
     <message>
         <source>%1 holds no readings yet; they are shown as they are written</source>
-        <translation type="unfinished">%1 ainda não tem leituras; elas aparecem à medida que são gravadas</translation>
+        <translation>%1 ainda não tem leituras; elas aparecem à medida que são gravadas</translation>
     </message>
     <message>
         <source>Stopped</source>
-        <translation type="unfinished">Parado</translation>
+        <translation>Parado</translation>
     </message>
     <message>
         <source>recording to %1</source>
-        <translation type="unfinished">gravando em %1</translation>
+        <translation>gravando em %1</translation>
     </message>
     <message>
         <source>last error from %1 to %2: %3</source>
-        <translation type="unfinished">último erro de %1 a %2: %3</translation>
+        <translation>último erro de %1 a %2: %3</translation>
     </message>
     <message>
         <source>last error at %1: %2</source>
-        <translation type="unfinished">último erro às %1: %2</translation>
+        <translation>último erro às %1: %2</translation>
     </message>
     <message>
         <source>Waiting for the board&apos;s first readings…</source>
-        <translation type="unfinished"></translation>
+        <translation>Aguardando as primeiras leituras da placa…</translation>
     </message>
     <message>
         <source>Waiting for a board to announce itself on the broker…</source>
-        <translation type="unfinished"></translation>
+        <translation>Aguardando uma placa se anunciar no broker…</translation>
     </message>
     <message>
         <source>Waiting for the readings of %1 from the broker…</source>
-        <translation type="unfinished"></translation>
+        <translation>Aguardando as leituras de %1 pelo broker…</translation>
     </message>
     <message>
         <source>The log holds no readings yet; they are shown as they are written.</source>
-        <translation type="unfinished"></translation>
+        <translation>O registro ainda não tem leituras; elas aparecem à medida que são gravadas.</translation>
     </message>
     <message>
         <source>Type the broker&apos;s URL in the Broker field and press Start (F5),
 or open a log with File › Open log… (Ctrl+O).</source>
-        <translation type="unfinished"></translation>
+        <translation>Digite a URL do broker no campo Broker e pressione Iniciar (F5),
+ou abra um registro com Arquivo › Abrir registro… (Ctrl+O).</translation>
     </message>
     <message>
         <source>Choose the board&apos;s port in the Port field and press Start (F5),
 or open a log with File › Open log… (Ctrl+O).</source>
-        <translation type="unfinished"></translation>
+        <translation>Escolha a porta da placa no campo Porta e pressione Iniciar (F5),
+ou abra um registro com Arquivo › Abrir registro… (Ctrl+O).</translation>
     </message>
     <message>
         <source>Connecting to the broker %1</source>
-        <translation type="unfinished">Conectando ao broker %1</translation>
+        <translation>Conectando ao broker %1</translation>
     </message>
     <message>
         <source>board %1</source>
-        <translation type="unfinished">placa %1</translation>
+        <translation>placa %1</translation>
     </message>
     <message>
         <source>Connected to the broker %1; no board has announced itself yet</source>
-        <translation type="unfinished">Conectado ao broker %1; nenhuma placa se anunciou ainda</translation>
+        <translation>Conectado ao broker %1; nenhuma placa se anunciou ainda</translation>
     </message>
     <message>
         <source>Connected to the broker %1; choose a board in the Board field</source>
-        <translation type="unfinished">Conectado ao broker %1; escolha uma placa no campo Placa</translation>
+        <translation>Conectado ao broker %1; escolha uma placa no campo Placa</translation>
     </message>
     <message>
         <source>Watching board %1 on the broker %2</source>
-        <translation type="unfinished">Observando a placa %1 no broker %2</translation>
+        <translation>Observando a placa %1 no broker %2</translation>
     </message>
     <message>
         <source>the board has not announced itself</source>
-        <translation type="unfinished">a placa não se anunciou</translation>
+        <translation>a placa não se anunciou</translation>
     </message>
     <message>
         <source>the board is online</source>
-        <translation type="unfinished">a placa está online</translation>
+        <translation>a placa está online</translation>
     </message>
     <message>
         <source>the board is offline since %1</source>
-        <translation type="unfinished">a placa está offline desde %1</translation>
+        <translation>a placa está offline desde %1</translation>
     </message>
     <message>
         <source>last reading %1</source>
-        <translation type="unfinished">última leitura %1</translation>
+        <translation>última leitura %1</translation>
     </message>
 </context>
 <context>
@@ -1917,87 +1919,87 @@ or open a log with File › Open log… (Ctrl+O).</source>
     <name>calimbra::board_settings</name>
     <message>
         <source>takes sensors from 1 to 9, like 1,3,5-7.</source>
-        <translation type="unfinished">recebe sensores de 1 a 9, como 1,3,5-7.</translation>
+        <translation>recebe sensores de 1 a 9, como 1,3,5-7.</translation>
     </message>
     <message>
         <source>names no program to run.</source>
-        <translation type="unfinished">não indica nenhum programa a executar.</translation>
+        <translation>não indica nenhum programa a executar.</translation>
     </message>
     <message>
         <source>name</source>
-        <translation type="unfinished">nome</translation>
+        <translation>nome</translation>
     </message>
     <message>
         <source>Serial port: COM1 to COMn, a device such as /dev/ttyUSB0, or any path to one (default COM1, that is /dev/ttyS0).</source>
-        <translation type="unfinished">Porta serial: COM1 a COMn, um dispositivo como /dev/ttyUSB0, ou qualquer caminho até um (padrão COM1, isto é, /dev/ttyS0).</translation>
+        <translation>Porta serial: COM1 a COMn, um dispositivo como /dev/ttyUSB0, ou qualquer caminho até um (padrão COM1, isto é, /dev/ttyS0).</translation>
     </message>
     <message>
         <source>takes the board&apos;s serial port.</source>
-        <translation type="unfinished"></translation>
+        <translation>recebe a porta serial da placa.</translation>
     </message>
     <message>
         <source>rate</source>
-        <translation type="unfinished">velocidade</translation>
+        <translation>velocidade</translation>
     </message>
     <message>
         <source>Baud rate (default 9600; 8N1, no flow control).</source>
-        <translation type="unfinished">Velocidade em baud (padrão 9600; 8N1, sem controle de fluxo).</translation>
+        <translation>Velocidade em baud (padrão 9600; 8N1, sem controle de fluxo).</translation>
     </message>
     <message>
         <source>takes a whole number of bits per second from 1 to %1, like 9600.</source>
-        <translation type="unfinished"></translation>
+        <translation>recebe um número inteiro de bits por segundo de 1 a %1, como 9600.</translation>
     </message>
     <message>
         <source>ms</source>
-        <translation type="unfinished">ms</translation>
+        <translation>ms</translation>
     </message>
     <message>
         <source>How long to wait for each reply, in milliseconds (default 2000).</source>
-        <translation type="unfinished">Quanto esperar por cada resposta, em milissegundos (padrão 2000).</translation>
+        <translation>Quanto esperar por cada resposta, em milissegundos (padrão 2000).</translation>
     </message>
     <message>
         <source>takes a whole number of milliseconds from 1 to %1, like 2000.</source>
-        <translation type="unfinished"></translation>
+        <translation>recebe um número inteiro de milissegundos de 1 a %1, como 2000.</translation>
     </message>
     <message>
         <source>seconds</source>
-        <translation type="unfinished">segundos</translation>
+        <translation>segundos</translation>
     </message>
     <message>
         <source>log: seconds from the start of one round to the next, 0.1 to 86400 (default 10).</source>
-        <translation type="unfinished">log: segundos entre o início de uma rodada e o da seguinte, de 0.1 a 86400 (padrão 10).</translation>
+        <translation>log: segundos entre o início de uma rodada e o da seguinte, de 0.1 a 86400 (padrão 10).</translation>
     </message>
     <message>
         <source>rounds</source>
-        <translation type="unfinished">rodadas</translation>
+        <translation>rodadas</translation>
     </message>
     <message>
         <source>log: stop after this many rounds; gives up (status 2 or 3) when they are not done within count x interval + 30 s + 10 x timeout.</source>
-        <translation type="unfinished">log: para depois deste número de rodadas; desiste (código 2 ou 3) quando elas não terminam em rodadas x intervalo + 30 s + 10 x tempo limite.</translation>
+        <translation>log: para depois deste número de rodadas; desiste (código 2 ou 3) quando elas não terminam em rodadas x intervalo + 30 s + 10 x tempo limite.</translation>
     </message>
     <message>
         <source>takes a whole number of rounds from 1 to %1.</source>
-        <translation type="unfinished"></translation>
+        <translation>recebe um número inteiro de rodadas de 1 a %1.</translation>
     </message>
     <message>
         <source>list</source>
-        <translation type="unfinished">lista</translation>
+        <translation>lista</translation>
     </message>
     <message>
         <source>log: the sensors to read, e.g. 1,3,5-7 (default: all active ones).</source>
-        <translation type="unfinished">log: os sensores a ler, por exemplo 1,3,5-7 (padrão: todos os ativos).</translation>
+        <translation>log: os sensores a ler, por exemplo 1,3,5-7 (padrão: todos os ativos).</translation>
     </message>
     <message>
         <source>log: the board&apos;s name in topics, ids and metrics (letters, digits, _ and -; default: from the port&apos;s stable name).</source>
-        <translation type="unfinished">log: o nome da placa em tópicos, ids e métricas (letras, dígitos, _ e -; padrão: a partir do nome estável da porta).</translation>
+        <translation>log: o nome da placa em tópicos, ids e métricas (letras, dígitos, _ e -; padrão: a partir do nome estável da porta).</translation>
     </message>
     <message>
         <source>command</source>
-        <translation type="unfinished">comando</translation>
+        <translation>comando</translation>
     </message>
     <message>
         <source>log: run this command (without a shell) when an alarm is raised or cleared.</source>
-        <translation type="unfinished">log: executa este comando (sem shell) quando um alarme é disparado ou normalizado.</translation>
+        <translation>log: executa este comando (sem shell) quando um alarme é disparado ou normalizado.</translation>
     </message>
 </context>
 <context>
@@ -2097,111 +2099,111 @@ or open a log with File › Open log… (Ctrl+O).</source>
     <name>calimbra::file_output</name>
     <message>
         <source>takes csv, json or influx.</source>
-        <translation type="unfinished">recebe csv, json ou influx.</translation>
+        <translation>recebe csv, json ou influx.</translation>
     </message>
     <message>
         <source>format</source>
-        <translation type="unfinished">formato</translation>
+        <translation>formato</translation>
     </message>
     <message>
         <source>log: csv (time, sensor, celsius, reply, name, with a header in a new file), json (JSON Lines) or influx (InfluxDB line protocol). Default csv.</source>
-        <translation type="unfinished">log: csv (hora, sensor, graus Celsius, resposta, nome, com cabeçalho num arquivo novo), json (JSON Lines) ou influx (protocolo de linha do InfluxDB). Padrão csv.</translation>
+        <translation>log: csv (hora, sensor, graus Celsius, resposta, nome, com cabeçalho num arquivo novo), json (JSON Lines) ou influx (protocolo de linha do InfluxDB). Padrão csv.</translation>
     </message>
     <message>
         <source>file</source>
-        <translation type="unfinished">arquivo</translation>
+        <translation>arquivo</translation>
     </message>
     <message>
         <source>log: append to this file instead of writing to standard output.</source>
-        <translation type="unfinished">log: acrescenta a este arquivo em vez de escrever na saída padrão.</translation>
+        <translation>log: acrescenta a este arquivo em vez de escrever na saída padrão.</translation>
     </message>
     <message>
         <source>takes the path of a file.</source>
-        <translation type="unfinished"></translation>
+        <translation>recebe o caminho de um arquivo.</translation>
     </message>
 </context>
 <context>
     <name>calimbra::judge</name>
     <message>
         <source>%1 The decimal mark is a point (20.5), and a comma is never a thousands separator: write 20000, not 20,000.</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 O separador decimal é o ponto (20.5), e a vírgula nunca separa milhares: escreva 20000, não 20,000.</translation>
     </message>
     <message>
         <source>takes yes or no (true or false, on or off also do).</source>
-        <translation type="unfinished">recebe yes ou no (true ou false, on ou off também servem).</translation>
+        <translation>recebe yes ou no (true ou false, on ou off também servem).</translation>
     </message>
 </context>
 <context>
     <name>calimbra::metrics_output</name>
     <message>
         <source>[host:]port</source>
-        <translation type="unfinished">[host:]porta</translation>
+        <translation>[host:]porta</translation>
     </message>
     <message>
         <source>log: serve Prometheus metrics at http://HOST:PORT/metrics (default host 127.0.0.1).</source>
-        <translation type="unfinished">log: serve métricas Prometheus em http://HOST:PORTA/metrics (host padrão 127.0.0.1).</translation>
+        <translation>log: serve métricas Prometheus em http://HOST:PORTA/metrics (host padrão 127.0.0.1).</translation>
     </message>
 </context>
 <context>
     <name>calimbra::mqtt_output</name>
     <message>
         <source>takes the path of a file.</source>
-        <translation type="unfinished"></translation>
+        <translation>recebe o caminho de um arquivo.</translation>
     </message>
     <message>
         <source>url</source>
-        <translation type="unfinished">url</translation>
+        <translation>url</translation>
     </message>
     <message>
         <source>log: publish to this MQTT broker, mqtt://[user[:password]@]host[:port] or mqtts://... for TLS.</source>
-        <translation type="unfinished">log: publica neste broker MQTT, mqtt://[usuário[:senha]@]host[:porta] ou mqtts://... para TLS.</translation>
+        <translation>log: publica neste broker MQTT, mqtt://[usuário[:senha]@]host[:porta] ou mqtts://... para TLS.</translation>
     </message>
     <message>
         <source>log: do not announce the sensors to Home Assistant.</source>
-        <translation type="unfinished">log: não anuncia os sensores ao Home Assistant.</translation>
+        <translation>log: não anuncia os sensores ao Home Assistant.</translation>
     </message>
     <message>
         <source>prefix</source>
-        <translation type="unfinished">prefixo</translation>
+        <translation>prefixo</translation>
     </message>
     <message>
         <source>log: Home Assistant&apos;s discovery prefix (default homeassistant).</source>
-        <translation type="unfinished">log: o prefixo de descoberta do Home Assistant (padrão homeassistant).</translation>
+        <translation>log: o prefixo de descoberta do Home Assistant (padrão homeassistant).</translation>
     </message>
     <message>
         <source>folder</source>
-        <translation type="unfinished">pasta</translation>
+        <translation>pasta</translation>
     </message>
     <message>
         <source>log: the folder of the readings waiting for the broker (default $STATE_DIRECTORY, or ~/.local/state/calimbra/BOARD).</source>
-        <translation type="unfinished">log: a pasta das leituras que aguardam o broker (padrão $STATE_DIRECTORY, ou ~/.local/state/calimbra/BOARD).</translation>
+        <translation>log: a pasta das leituras que aguardam o broker (padrão $STATE_DIRECTORY, ou ~/.local/state/calimbra/BOARD).</translation>
     </message>
     <message>
         <source>takes the path of a folder.</source>
-        <translation type="unfinished"></translation>
+        <translation>recebe o caminho de uma pasta.</translation>
     </message>
     <message>
         <source>readings</source>
-        <translation type="unfinished">leituras</translation>
+        <translation>leituras</translation>
     </message>
     <message>
         <source>log: readings kept while the broker is away; beyond it the oldest are dropped (default 1000000).</source>
-        <translation type="unfinished">log: leituras guardadas enquanto o broker está fora do ar; além desse número, as mais antigas são descartadas (padrão 1000000).</translation>
+        <translation>log: leituras guardadas enquanto o broker está fora do ar; além desse número, as mais antigas são descartadas (padrão 1000000).</translation>
     </message>
     <message>
         <source>takes a whole number of readings from 1 to %1.</source>
-        <translation type="unfinished"></translation>
+        <translation>recebe um número inteiro de leituras de 1 a %1.</translation>
     </message>
     <message>
         <source>%1 The outbox keeps the readings bound for the broker; give it a folder of its own that this user may write with --outbox.</source>
-        <translation type="unfinished">%1 A caixa de saída guarda as leituras destinadas ao broker; dê a ela, com --outbox, uma pasta própria em que este usuário possa escrever.</translation>
+        <translation>%1 A caixa de saída guarda as leituras destinadas ao broker; dê a ela, com --outbox, uma pasta própria em que este usuário possa escrever.</translation>
     </message>
 </context>
 <context>
     <name>std::chrono</name>
     <message>
         <source>takes a number of seconds from %1 to %2.</source>
-        <translation type="unfinished"></translation>
+        <translation>recebe um número de segundos de %1 a %2.</translation>
     </message>
 </context>
 </TS>
