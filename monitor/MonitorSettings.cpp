@@ -70,20 +70,20 @@ MonitorSettings MonitorSettings::load()
     return loaded;
 }
 
-void MonitorSettings::take(const Settings& board)
+void MonitorSettings::take(const Settings& file)
 {
-    line.portName = board.value(board_settings::kPort, line.portName);
-    line.baudRate = board.value(board_settings::kBaud, line.baudRate);
-    if (const auto interval = board.get(board_settings::kInterval))
+    line.portName = file.value(board_settings::kPort, line.portName);
+    line.baudRate = file.value(board_settings::kBaud, line.baudRate);
+    if (const auto interval = file.get(board_settings::kInterval))
         intervalSeconds = static_cast<int>(std::max<qint64>(1, (interval->count() + 999) / 1000));
-    if (const auto chosen = board.get(board_settings::kSensors)) {
+    if (const auto chosen = file.get(board_settings::kSensors)) {
         QStringList numbers;
         for (const int sensor : *chosen)
             numbers << QString::number(sensor);
         sensors = numbers.join(u',');
     }
-    brokerUrl = board.value(mqtt_output::kMqtt, brokerUrl);
-    this->board = board.value(board_settings::kBoard, this->board);
+    brokerUrl = file.value(mqtt_output::kMqtt, brokerUrl);
+    board = file.value(board_settings::kBoard, board);
 }
 
 void MonitorSettings::save() const

@@ -31,7 +31,7 @@ struct MonitorSettings
     [[nodiscard]] static MonitorSettings load();
     // What a board's file says of the port, its line, the interval, the sensors, the broker and the
     // board, over what was remembered.
-    void take(const Settings& board);
+    void take(const Settings& file);
     void save() const;
 };
 

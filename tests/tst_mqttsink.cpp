@@ -880,6 +880,10 @@ void MqttSinkTest::topicsReadBackAsBuilt()
     case Topics::Kind::Alarm:
         QCOMPARE(Topics::alarm(board, sensor, kindOf), topic);
         break;
+    case Topics::Kind::Limits:
+        QCOMPARE(Topics::limits(board, sensor), topic);
+        QCOMPARE(Topics::limitsFilter(board).replace(u'+', QString::number(sensor)), topic);
+        break;
     case Topics::Kind::SensorConfig:
         QCOMPARE(topics.sensorConfig(board, sensor), topic);
         QCOMPARE(topics.sensorConfigFilter().replace(u'+', Topics::sensorId(board, sensor)), topic);
