@@ -56,6 +56,7 @@ void ReadingView::restart(bool live)
     chart_.hideSensors();
     chart_.setLive(live);
     activeAlarms_.fill({});
+    shown_.reset();
     publishedLimits_.clear();
     lastRound_ = QDateTime();
     live_ = live;
@@ -76,7 +77,9 @@ void ReadingView::take(const Reading& reading)
         return;
     if (reading.celsius)
         away_ = false;
-    showSensor(reading.sensor);
+    // A log brings millions: the sensor's line and row are made once, its name follows in updateRows.
+    if (!shown_.test(slotOf(reading.sensor)))
+        showSensor(reading.sensor);
     markRow(reading.sensor);
     chart_.scheduleReplot();
 }
@@ -152,6 +155,7 @@ void ReadingView::rename(int sensor, const QString& name)
 
 void ReadingView::showSensor(int sensor)
 {
+    shown_.set(slotOf(sensor));
     chart_.showSensor(sensor, history_.stats().at(sensor).name);
     if (!table_.show(sensor))
         return;

@@ -114,7 +114,9 @@ void AlarmWatch::take(const Reading& reading)
 
 void AlarmWatch::checkLimit(int sensor, AlarmKind kind, const Reading& reading)
 {
-    const SensorProfile profile = profiles_.value(sensor);
+    static const SensorProfile none;
+    const auto found = profiles_.constFind(sensor);
+    const SensorProfile& profile = found != profiles_.cend() ? *found : none;
     const std::optional<double> limit = kind == AlarmKind::High ? profile.high : profile.low;
     const double value = *reading.celsius;
     const bool beyond = limit && (kind == AlarmKind::High ? value > *limit : value < *limit);

@@ -6,6 +6,8 @@
 #include "SamplingSession.h"
 #include "Sink.h"
 
+#include <QVarLengthArray>
+
 #include <algorithm>
 #include <exception>
 
@@ -87,8 +89,8 @@ void Pipeline::removeSink(Sink* sink)
 template <typename Call>
 void Pipeline::each(Call call)
 {
-    // A copy: a sink may be removed by what a call sets off.
-    const std::vector<Sink*> sinks = sinks_;
+    // A copy, on the stack: a sink may be removed by what a call sets off.
+    const QVarLengthArray<Sink*, 8> sinks(sinks_.begin(), sinks_.end());
     for (Sink* sink : sinks) {
         try {
             call(*sink);
@@ -113,7 +115,7 @@ void Pipeline::take(Reading reading)
     if (source_ == Source::Board) {
         profile_.apply(reading);
     } else if (reading.name.isEmpty()) {
-        reading.name = profile_.sensor(reading.sensor).name;
+        reading.name = profile_.nameOf(reading.sensor);
     }
     if (source_ == Source::Log) {
         // A log has no round ends: a round is over when one of its sensors comes again, or when a

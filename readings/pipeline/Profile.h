@@ -55,6 +55,12 @@ public:
     [[nodiscard]] const QMap<int, SensorProfile>& sensors() const { return sensors_; }
     // The sensor's profile, or the defaults when it has none.
     [[nodiscard]] SensorProfile sensor(int sensor) const { return sensors_.value(sensor); }
+    // The sensor's name, or none, without copying its profile: asked of every reading.
+    [[nodiscard]] QString nameOf(int sensor) const
+    {
+        const auto found = sensors_.constFind(sensor);
+        return found != sensors_.cend() ? found->name : QString();
+    }
 
     // Names the reading, recognises the board's fault values (judged on the board's own value) and
     // applies the offset to the value. The reply text stays as it came.
