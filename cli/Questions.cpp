@@ -88,12 +88,7 @@ void Questions::onCount(const CountAnswer& answer)
 
 void Questions::onTemperature(const TemperatureAnswer& answer)
 {
-    Reading reading;
-    reading.sensor = answer.sensor;
-    reading.text = answer.text;
-    reading.celsius = answer.celsius;
-    reading.decimals = answer.decimals;
-    reading.error = answer.error;
+    Reading reading = readingOf(answer);
     profile_.apply(reading);
     QString line = QStringLiteral("%1\t%2\t%3")
                        .arg(reading.sensor)

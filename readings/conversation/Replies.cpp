@@ -79,6 +79,17 @@ TemperatureAnswer judgeTemperature(int sensor, QByteArrayView reply, bool cut)
     return answer;
 }
 
+Reading readingOf(const TemperatureAnswer& answer)
+{
+    Reading reading;
+    reading.sensor = answer.sensor;
+    reading.text = answer.text;
+    reading.celsius = answer.celsius;
+    reading.decimals = answer.decimals;
+    reading.error = answer.error;
+    return reading;
+}
+
 QString noCountMessage(const CountAnswer& answer)
 {
     return tr("The board's sensor-count reply \"%1\" carries no count of 0 to 9 sensors.").arg(answer.text);

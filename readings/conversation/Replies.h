@@ -95,6 +95,8 @@ struct TemperatureAnswer
 // or one cut at kLongestReply (`cut`), is garbled: no value, its text shown escaped. Zero bytes at the
 // end are the firmware's string end and are dropped.
 [[nodiscard]] TemperatureAnswer judgeTemperature(int sensor, QByteArrayView reply, bool cut = false);
+// The reading an answer is, before its time and profile are given to it.
+[[nodiscard]] Reading readingOf(const TemperatureAnswer& answer);
 
 struct CountAnswer
 {

@@ -110,13 +110,7 @@ void SamplingSession::onTemperature(const TemperatureAnswer& answer)
         return;
     ++answeredThisRound_;
     heardThisRound_ = true;
-    Reading reading;
-    reading.sensor = answer.sensor;
-    reading.text = answer.text;
-    reading.celsius = answer.celsius;
-    reading.decimals = answer.decimals;
-    reading.error = answer.error;
-    take(std::move(reading));
+    take(readingOf(answer));
     askNext();
 }
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "MqttSink.h"
 
+#include "Celsius.h"
+
 #include "BoardName.h"
 #include "Error.h"
 #include "MqttLink.h"
@@ -28,7 +30,7 @@ constexpr FigureFamily kDroppedFamily{"calimbra_outbox_dropped_total", "counter"
 
 QString number(double value)
 {
-    return QString::number(value, 'g', QLocale::FloatingPointShortest);
+    return celsiusString(value);
 }
 
 // The temperature entity's attributes: the reading's reply, time and error, as they come, and the
