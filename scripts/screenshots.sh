@@ -26,18 +26,20 @@ trap 'end_process_group; rm -rf "$work"' EXIT
 unset DISPLAY WAYLAND_DISPLAY
 private_runtime_dir "$work"
 start_virtual_display "$work"
-# shoot <png> <monitor arguments...>: the monitor's window 30 s after its first Start. A settings
+# shoot <png> <start> <monitor arguments...>: the monitor's window 30 s after its first Start (F5
+# pressed when <start> is "F5"; a broker named on its command line is watched at once). A settings
 # folder of its own and empty: nothing of the user's is read or changed, and the monitor starts as
 # on its first run.
 shoot() {
     local png=$1
-    shift
+    local start=$2
+    shift 2
     XDG_CONFIG_HOME="$work/config-$png" "$build/monitor/calimbra-monitor" "$@" &
     local monitor_pid=$!
     local window
     window=$(xdotool search --sync --name "Calimbra Monitor")
     xdotool windowsize --sync "$window" 1010 700 windowmove --sync "$window" 0 0 windowfocus --sync "$window"
-    xdotool key F5
+    [ "$start" = F5 ] && xdotool key F5
     sleep 31 # the fourth round is in by then
     import -window root -crop 1010x700+0+0 "$root/docs/$png"
     echo "docs/$png"
@@ -49,7 +51,7 @@ shoot() {
 if [ "$which" != broker ]; then
     link="$work/ttyBoard"
     start_simulated_board "$build/tools/calimbra-simboard" "$work" --sensors 6 --link "$link"
-    shoot calimbra-monitor.png --port "$link"
+    shoot calimbra-monitor.png F5 --port "$link"
 fi
 [ "$which" = monitor ] && exit 0
 
@@ -81,4 +83,4 @@ EOF
 start_simulated_board "$build/tools/calimbra-simboard" "$work" --sensors 4
 "$build/cli/calimbra-cli" --port "$board_port" --config "$work/lab.conf" log --board lab \
     --mqtt "mqtt://127.0.0.1:$port" --outbox "$work/outbox" --output "$work/lab.csv" 2>/dev/null &
-shoot calimbra-monitor-broker.png --mqtt "mqtt://127.0.0.1:$port" --board lab
+shoot calimbra-monitor-broker.png - --mqtt "mqtt://127.0.0.1:$port" --board lab
