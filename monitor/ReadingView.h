@@ -76,7 +76,7 @@ private:
     DesktopNotifier notifier_;
     QTimer rowsTimer_;
     std::bitset<board::kMaxSensors> dirtyRows_;
-    std::bitset<board::kMaxSensors> shown_; // have their line and row
+    std::bitset<board::kMaxSensors> shown_;                         // have their line and row
     std::array<std::bitset<3>, board::kMaxSensors> activeAlarms_{}; // by AlarmKind
     QMap<int, SensorProfile> limits_;
     QMap<int, SensorProfile> publishedLimits_;
