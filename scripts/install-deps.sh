@@ -43,6 +43,8 @@ test=(
   libbenchmark-dev dpkg-dev file lintian appstream desktop-file-utils
   # formatting and static checks
   clang-format clang-tidy cppcheck
+  # the test command's builds: what was compiled before, in any build folder, is not compiled again
+  ccache
 )
 
 case "$purpose" in

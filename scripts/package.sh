@@ -2,9 +2,15 @@
 # SPDX-License-Identifier: MIT
 # Builds the .deb from a build folder and checks it as Debian would: lintian (no error or warning,
 # every remaining note overridden with a reason), the AppStream metadata and the desktop entries.
-#   scripts/package.sh [build-dir]      the package is left in that folder
+#   scripts/package.sh [build-dir]              the package is left in that folder
+#   scripts/package.sh --no-build [build-dir]   of what that folder holds already built
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+build_first=true
+if [ "${1:-}" = "--no-build" ]; then
+    build_first=false
+    shift
+fi
 build=${1:-"$root/build"}
 
 # Every tool first: a check that cannot run must not look like one that passed.
@@ -23,7 +29,11 @@ if [ "${#missing[@]}" -gt 0 ]; then
     exit 1
 fi
 
-"$root/scripts/build.sh" "$build"
+# The test command builds first and runs the tests meanwhile: configuring again here would
+# rewrite the files they are read from.
+if "$build_first"; then
+    "$root/scripts/build.sh" "$build"
+fi
 (cd "$build" && rm -f ./*.deb && cpack -G DEB >/dev/null)
 deb=$(ls "$build"/calimbra_*.deb)
 echo "Built $deb ($(du -k "$deb" | cut -f1) KiB)"
