@@ -40,18 +40,21 @@ void Pipeline::addSink(Sink* sink)
     if (std::find(sinks_.begin(), sinks_.end(), sink) != sinks_.end())
         return;
     sinks_.push_back(sink);
-    // Each part shows its own figures through whoever gathers them: the alarms, and the sinks.
-    if (auto* gatherer = dynamic_cast<FigureGatherer*>(sink)) {
-        gatherer->addSource(&alarms_);
-        for (Sink* other : sinks_) {
-            if (const auto* source = dynamic_cast<const FigureSource*>(other))
-                gatherer->addSource(source);
+    // Each part shows its own figures through whoever gathers them: the alarms, and the sinks. What
+    // a sink is, is asked now: once it is being destroyed, only its QObject is left to ask.
+    const Figures figures{dynamic_cast<const FigureSource*>(sink), dynamic_cast<FigureGatherer*>(sink)};
+    figures_[sink] = figures;
+    if (figures.gatherer) {
+        figures.gatherer->addSource(&alarms_);
+        for (const auto& [other, its] : figures_) {
+            if (its.source)
+                figures.gatherer->addSource(its.source);
         }
     }
-    if (const auto* source = dynamic_cast<const FigureSource*>(sink)) {
-        for (Sink* other : sinks_) {
-            if (auto* gatherer = dynamic_cast<FigureGatherer*>(other); gatherer && other != sink)
-                gatherer->addSource(source);
+    if (figures.source) {
+        for (const auto& [other, its] : figures_) {
+            if (its.gatherer && other != sink)
+                its.gatherer->addSource(figures.source);
         }
     }
     connect(sink, &Sink::failing, this, &Pipeline::said);
@@ -78,10 +81,12 @@ void Pipeline::removeSink(Sink* sink)
         return;
     sinks_.erase(found);
     disconnect(sink, nullptr, this, nullptr);
-    if (const auto* source = dynamic_cast<const FigureSource*>(sink)) {
-        for (Sink* other : sinks_) {
-            if (auto* gatherer = dynamic_cast<FigureGatherer*>(other))
-                gatherer->removeSource(source);
+    const Figures figures = figures_[sink];
+    figures_.erase(sink);
+    if (figures.source) {
+        for (const auto& [other, its] : figures_) {
+            if (its.gatherer)
+                its.gatherer->removeSource(figures.source);
         }
     }
 }

@@ -12,10 +12,13 @@
 #include <QObject>
 
 #include <bitset>
+#include <map>
 #include <vector>
 
 namespace calimbra {
 
+class FigureGatherer;
+class FigureSource;
 class SamplingSession;
 class Sink;
 
@@ -88,10 +91,18 @@ private:
     void each(Call call);
     void onAlarm(const AlarmEvent& event);
 
+    // The figures a sink shows, and whether it gathers others'.
+    struct Figures
+    {
+        const FigureSource* source = nullptr;
+        FigureGatherer* gatherer = nullptr;
+    };
+
     Source source_ = Source::Board;
     BoardProfile profile_;
     AlarmWatch alarms_;
     std::vector<Sink*> sinks_;
+    std::map<const Sink*, Figures> figures_;
     int pendingStops_ = 0;
     bool stopping_ = false;
     // Sources without rounds: a round ends when a sensor of it comes again, or another round begins.
