@@ -8,7 +8,6 @@
 #include "MqttOutput.h"
 #include "Outputs.h"
 #include "PortAdvice.h"
-#include "PortComboBox.h"
 #include "PortName.h"
 #include "SensorsDialog.h"
 #include "ui_MonitorWindow.h"
@@ -307,12 +306,10 @@ void MonitorWindow::applyProfiles(const QMap<int, SensorProfile>& profiles)
 void MonitorWindow::loadSettings()
 {
     settings_ = MonitorSettings::load();
-    // A port remembered and still there stays chosen; else the one USB adapter there is, if one.
-    const bool remembered =
-        settings_.portRemembered && QFileInfo::exists(systemLocation(settings_.line.portName));
-    if (const QString sole = PortComboBox::soleUsbAdapter(); !remembered && !sole.isEmpty())
-        settings_.line.portName = sole;
     showSettings();
+    // A port remembered and still there stays chosen; else the one USB adapter there is, if one.
+    if (!settings_.portRemembered || !QFileInfo::exists(systemLocation(settings_.line.portName)))
+        ui->portCombo->chooseSoleAdapterSoon();
     setSource(settings_.broker ? Source::Broker : Source::Serial);
     ui->windowCombo->setCurrentIndex(std::max(0, ui->windowCombo->findData(settings_.spanSeconds)));
     restoreGeometry(settings_.geometry);

@@ -4,6 +4,7 @@
 #include "PortName.h"
 
 #include <QSerialPortInfo>
+#include <QTimer>
 
 namespace calimbra {
 
@@ -15,6 +16,16 @@ void PortComboBox::showPopup()
         addItem(info.systemLocation(), info.description());
     setEditText(typed);
     QComboBox::showPopup();
+}
+
+void PortComboBox::chooseSoleAdapterSoon()
+{
+    QTimer::singleShot(kLookForAdapter, this, [this, typed = currentText()] {
+        if (currentText() != typed || !isEnabled())
+            return;
+        if (const QString sole = soleUsbAdapter(); !sole.isEmpty())
+            setEditText(sole);
+    });
 }
 
 QString PortComboBox::soleUsbAdapter()

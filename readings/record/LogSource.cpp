@@ -44,12 +44,14 @@ void LogSource::take(const LogRecord& record)
 {
     const auto slot = static_cast<std::size_t>(record.sensor - 1);
     Reading reading;
-    reading.time = QDateTime::fromMSecsSinceEpoch(record.time.ms, Qt::OffsetFromUTC, record.time.utcOffset);
+    // The instants as they were; the offsets they were written with are left behind, since a time
+    // with an offset of its own costs an allocation, millions of times over, and nothing a log is
+    // read back into writes them again.
+    reading.time = QDateTime::fromMSecsSinceEpoch(record.time.ms, Qt::UTC);
     // Delays of alarms run on the log's own clock.
     reading.monotonicMs = record.time.ms;
     if (record.roundStart)
-        reading.roundStart = QDateTime::fromMSecsSinceEpoch(record.roundStart->ms, Qt::OffsetFromUTC,
-                                                            record.roundStart->utcOffset);
+        reading.roundStart = QDateTime::fromMSecsSinceEpoch(record.roundStart->ms, Qt::UTC);
     reading.sensor = record.sensor;
     if (!record.name.isEmpty())
         reading.name = cachedText(record.name, nameBytes_.at(slot), names_.at(slot));
