@@ -151,11 +151,12 @@ void CliTest::commands()
                  .match(run.out)
                  .hasMatch(),
              qPrintable(run.out));
-    // A board that never answers is given up on in the time-out, not later.
-    const auto requests = std::count_if(arguments.begin(), arguments.end(), [](const QString& word) {
-        return word.size() == 1 && word.at(0).isDigit();
-    });
-    QVERIFY2(status != 3 || run.ms < 500 * requests + 1500, qPrintable(QString::number(run.ms)));
+    // A board that never answers is given up on, each request said once; how long each wait lasts is
+    // the session's to show, on a clock the tests move (tst_session), not a wall clock's here.
+    if (status == 3)
+        QVERIFY2(run.err.contains(QLatin1String("did not answer")) ||
+                     run.err.contains(QLatin1String("no reply")),
+                 qPrintable(run.err));
 
     const Run missing = cli({"--port", "/dev/ttyCalimbraMissing", "info"});
     QCOMPARE(missing.status, 2);
