@@ -20,6 +20,18 @@ Pipeline::Pipeline(QObject* parent) : QObject(parent)
 
 Pipeline::~Pipeline() = default;
 
+template <typename Call>
+bool Pipeline::guarded(Sink& sink, Call call)
+{
+    try {
+        call(sink);
+        return true;
+    } catch (const std::exception& error) {
+        sink.fail(QString::fromStdString(error.what()));
+        return false;
+    }
+}
+
 void Pipeline::setProfiles(const QMap<int, SensorProfile>& profiles)
 {
     profile_.setSensors(profiles);
@@ -65,13 +77,8 @@ void Pipeline::addSink(Sink* sink)
     });
     connect(sink, &QObject::destroyed, this, [this, sink] { removeSink(sink); });
     // Alarms still active from the last run: the sink shows them from the start.
-    for (const AlarmEvent& event : alarms_.activeAlarms()) {
-        try {
-            sink->alarmChanged(event);
-        } catch (const std::exception& error) {
-            sink->fail(QString::fromStdString(error.what()));
-        }
-    }
+    for (const AlarmEvent& event : alarms_.activeAlarms())
+        guarded(*sink, [&event](Sink& it) { it.alarmChanged(event); });
 }
 
 void Pipeline::removeSink(Sink* sink)
@@ -96,13 +103,8 @@ void Pipeline::each(Call call)
 {
     // A copy, on the stack: a sink may be removed by what a call sets off.
     const QVarLengthArray<Sink*, 8> sinks(sinks_.begin(), sinks_.end());
-    for (Sink* sink : sinks) {
-        try {
-            call(*sink);
-        } catch (const std::exception& error) {
-            sink->fail(QString::fromStdString(error.what()));
-        }
-    }
+    for (Sink* sink : sinks)
+        guarded(*sink, call);
 }
 
 void Pipeline::attach(SamplingSession& session)
@@ -190,13 +192,8 @@ void Pipeline::stop()
     }
     const std::vector<Sink*> sinks = sinks_;
     for (Sink* sink : sinks) {
-        try {
-            sink->stop();
-        } catch (const std::exception& error) {
-            sink->fail(QString::fromStdString(error.what()));
-            if (--pendingStops_ == 0)
-                emit stopped();
-        }
+        if (!guarded(*sink, [](Sink& it) { it.stop(); }) && --pendingStops_ == 0)
+            emit stopped();
     }
 }
 

@@ -87,6 +87,9 @@ signals:
     void stopped();
 
 private:
+    // Calls one sink; a sink that throws is failed, and false returned.
+    template <typename Call>
+    static bool guarded(Sink& sink, Call call);
     template <typename Call>
     void each(Call call);
     void onAlarm(const AlarmEvent& event);
